@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Runs the agent from a build folder.
+#
+#   scripts/run-agent.sh [BUILD_DIR [AGENT_ARGS...]]     (BUILD_DIR defaults to build)
+#
+# With a desktop (DISPLAY or WAYLAND_DISPLAY set) the agent simply runs in your
+# own session. Without one (a server, a container, an SSH login) the script
+# gives the agent a private world inside BUILD_DIR/run-session: an Xvfb for the
+# clipboard, a private cupsd whose printers write every job into files, and a
+# private HOME, so neither the machine's CUPS nor your home folder is touched.
+# Ctrl-C stops the agent and everything the script started. The private cupsd
+# needs root.
+
+set -euo pipefail
+
+REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
+TESTENV="$REPO_DIR/tests/env/testenv.sh"
+
+if [[ "${1:-}" == -h || "${1:-}" == --help ]]; then
+    sed -n '2,/^$/p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    exit 0
+fi
+
+if (( $# > 0 )); then
+    build_dir=$1
+    shift
+else
+    build_dir="$REPO_DIR/build"
+fi
+if [[ ! -d "$build_dir" ]]; then
+    echo "run-agent: build folder '$build_dir' does not exist." >&2
+    echo "Build first, for example: cmake -S . -B build -G Ninja && cmake --build build" >&2
+    exit 1
+fi
+build_dir=$(cd "$build_dir" && pwd -P)
+agent="$build_dir/bin/zelbrin-client"
+sender="$build_dir/bin/zelbrin-send"
+if [[ ! -x "$agent" ]]; then
+    echo "run-agent: $agent not found or not executable." >&2
+    echo "Build first, for example: cmake -S . -B build -G Ninja && cmake --build build" >&2
+    exit 1
+fi
+
+# A desktop session is there: use it as it is.
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+    exec "$agent" "$@"
+fi
+
+session="$build_dir/run-session"
+mkdir -p "$session"
+
+agent_pid=""
+started_cups=0
+started_xvfb=0
+
+# shellcheck disable=SC2317 # called through the trap
+cleanup() {
+    local status=$? i
+    trap - EXIT INT TERM
+    if [[ -n "$agent_pid" ]] && kill -0 "$agent_pid" 2>/dev/null; then
+        kill -TERM "$agent_pid" 2>/dev/null || true
+        # Up to about 5 s for the agent to finish its work, then force it.
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$agent_pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill -KILL "$agent_pid" 2>/dev/null || true
+        wait "$agent_pid" 2>/dev/null || true
+    fi
+    if (( started_xvfb )); then
+        bash "$TESTENV" xvfb-stop "$session" || true
+    fi
+    if (( started_cups )); then
+        bash "$TESTENV" cups-stop "$session" || true
+    fi
+    echo "run-agent: stopped. Captured jobs stay in $session/out/" >&2
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Set before starting, so that a failed start is cleaned up as well.
+started_cups=1
+bash "$TESTENV" cups-start "$session" >/dev/null
+started_xvfb=1
+bash "$TESTENV" xvfb-start "$session" >/dev/null
+
+mkdir -p "$session/home" "$session/tmp" "$session/xdg-runtime"
+chmod 0700 "$session/xdg-runtime"
+
+# Everything the agent sees points into the session folder.
+while IFS= read -r line; do
+    [[ -n "$line" ]] && export "${line?}"
+done < <(cat "$session/cups.env" "$session/xvfb.env")
+export HOME="$session/home"
+export TMPDIR="$session/tmp"
+export XDG_RUNTIME_DIR="$session/xdg-runtime"
+unset WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS \
+    XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
+
+sample_pdf=/usr/share/cups/data/default-testpage.pdf
+cat <<EOF
+
+  Zelbrin Client runs headless with a private session in
+    $session
+
+  Printers (private cupsd on $CUPS_SERVER, nothing is printed on paper):
+    zelbrin-tray  "Office Tray Printer" (default)  -> $session/out/zelbrin-tray/job-N.prn
+    zelbrin-raw   "Raw Capture"                    -> $session/out/zelbrin-raw/job-N.prn
+
+  Send a sample job from a second terminal:
+    DISPLAY=$DISPLAY HOME=$HOME $sender --folder --command ZelbrinDefault --file $sample_pdf
+  or through the clipboard:
+    DISPLAY=$DISPLAY HOME=$HOME $sender --clipboard --command ZelbrinDefault --file $sample_pdf
+
+  See the jobs:
+    CUPS_SERVER=$CUPS_SERVER lpstat -W all -o
+
+  Ctrl-C stops the agent, the X server and cupsd.
+
+EOF
+
+# In the background so that a signal to this script reaches the trap at once;
+# the trap then stops the agent.
+"$agent" "$@" &
+agent_pid=$!
+set +e
+wait "$agent_pid"
+agent_status=$?
+set -e
+agent_pid=""
+exit "$agent_status"

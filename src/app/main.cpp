@@ -1,0 +1,15 @@
+#include <QApplication>
+
+#include "app/Application.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("zelbrin-client"));
+  QApplication::setOrganizationDomain(QStringLiteral("kestrova.com"));
+  // A tray agent: closing a window must not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  Application application;
+  application.start();
+  return QApplication::exec();
+}

@@ -1,0 +1,56 @@
+#include "config/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <vector>
+
+namespace AtomicFile {
+
+namespace {
+
+bool fail(const std::string& path, const char* step, const std::string& temporary) {
+  const int error = errno;
+  std::cerr << "zelbrin-client: cannot write " << path << " (" << step
+            << "): " << std::strerror(error) << '\n';
+  if (!temporary.empty()) ::unlink(temporary.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool write(const std::string& path, std::string_view content) {
+  std::string pattern = path + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) return fail(path, "create", "");
+  const std::string temporary(name.data());
+
+  const char* data = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return fail(path, "write", temporary);
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  // mkstemp makes 0600; these files are the user's own settings, readable like any document.
+  if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) {
+    ::close(fd);
+    return fail(path, "flush", temporary);
+  }
+  if (::close(fd) != 0) return fail(path, "close", temporary);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(path, "rename", temporary);
+  return true;
+}
+
+}  // namespace AtomicFile

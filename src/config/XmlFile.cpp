@@ -1,0 +1,26 @@
+#include "config/XmlFile.h"
+
+#include <sstream>
+
+#include "config/AtomicFile.h"
+#include "platform/FileSystem.h"
+
+namespace XmlFile {
+
+std::unique_ptr<pugi::xml_document> read(const std::string& path) {
+  const std::optional<std::string> content = FileSystem::readRegularFile(path);
+  if (!content || content->empty()) return nullptr;
+  auto document = std::make_unique<pugi::xml_document>();
+  const pugi::xml_parse_result result = document->load_buffer(
+      content->data(), content->size(), pugi::parse_default, pugi::encoding_auto);
+  if (!result || !document->document_element()) return nullptr;
+  return document;
+}
+
+bool write(const std::string& path, const pugi::xml_document& document) {
+  std::ostringstream out;
+  document.save(out, "    ", pugi::format_indent, pugi::encoding_utf8);
+  return AtomicFile::write(path, out.str());
+}
+
+}  // namespace XmlFile

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The current job settings of the clipboard channel and the few values that job intake and
+// printing hand each other. One instance lives as long as the agent; a job overwrites only what
+// it carries, everything else keeps the value of earlier jobs.
+struct JobValues {
+  std::string jobTray;
+  std::string jobDuplex;
+  std::string jobColor;
+  std::string jobCollate = "false";
+  std::int32_t jobCopies = 1;
+  // 1 one-sided, 2 long edge, 3 short edge; 0 until a job names a known duplex value.
+  std::int32_t duplexMode = 0;
+
+  bool defaultPrinterJob = false;
+  std::string dialogOption = "0";
+  std::optional<std::string> rawJobData;          // Base64, as received
+  std::optional<std::string> userDefinedPdfData;  // decoded
+  std::optional<std::string> selectedLocalPrinter;
+  // Set by the printer prompt when it returns no printer; cleared at the end of every tick.
+  bool printerPromptCancelled = false;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The desktop's general clipboard, as job intake sees it. The remote-desktop client keeps it in
+// step with the session, so it is both where jobs arrive and where replies go.
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+
+  // The first text item as UTF-8, or nothing when the clipboard holds no text.
+  virtual std::optional<std::string> text() = 0;
+  // Drops every item.
+  virtual void clear() = 0;
+  // Replaces the content with one plain-text item.
+  virtual void setText(const std::string& text) = 0;
+  // Grows whenever the content may have changed, by another program or by us. Lets an idle tick
+  // skip reading (and copying) a large text that it has already looked at.
+  virtual std::uint64_t changeCount() const = 0;
+};

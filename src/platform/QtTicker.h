@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QTimer>
+
+#include "platform/Ticker.h"
+
+class QtTicker final : public Ticker {
+ public:
+  void start(std::chrono::milliseconds interval, std::function<void()> onTick) override;
+
+ private:
+  QTimer timer_;
+};

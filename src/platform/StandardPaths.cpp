@@ -1,0 +1,14 @@
+#include "platform/StandardPaths.h"
+
+#include <QStandardPaths>
+#include <cstdlib>
+
+#include "platform/PrivateTempDirectory.h"
+
+StandardPaths::StandardPaths()
+    : documents_(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()),
+      desktop_(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString()) {}
+
+std::optional<std::string> StandardPaths::temporaryDirectory() const {
+  return PrivateTempDirectory::ensure(std::getenv("TMPDIR"));
+}

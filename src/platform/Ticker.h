@@ -1,0 +1,12 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+// A repeating timer on the main thread. It may fire again while a modal window runs inside the
+// previous call, so callers guard against re-entry themselves.
+class Ticker {
+ public:
+  virtual ~Ticker() = default;
+  virtual void start(std::chrono::milliseconds interval, std::function<void()> onTick) = 0;
+};

@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+// The clipboard tests talk to the X server of the test environment through Qt, which needs an
+// application object for the life of the run.
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QGuiApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}

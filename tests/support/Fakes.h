@@ -1,0 +1,130 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "intake/PrintJobProcess.h"
+#include "platform/Clipboard.h"
+#include "platform/Paths.h"
+#include "platform/PrintSystem.h"
+#include "platform/Ticker.h"
+
+// An in-memory clipboard that counts how often it is read.
+class FakeClipboard final : public Clipboard {
+ public:
+  std::optional<std::string> text() override {
+    ++reads;
+    return content;
+  }
+  void clear() override {
+    content.reset();
+    ++changes;
+    history.emplace_back(std::nullopt);
+  }
+  void setText(const std::string& text) override {
+    content = text;
+    ++changes;
+    history.emplace_back(text);
+  }
+  std::uint64_t changeCount() const override { return changes; }
+
+  // What another program does: new content and a change notice.
+  void put(std::optional<std::string> text) {
+    content = std::move(text);
+    ++changes;
+  }
+
+  std::optional<std::string> content;
+  std::uint64_t changes = 0;
+  int reads = 0;
+  std::vector<std::optional<std::string>> history;  // our own writes, in order
+};
+
+class FakeTicker final : public Ticker {
+ public:
+  void start(std::chrono::milliseconds every, std::function<void()> onTick) override {
+    interval = every;
+    callback = std::move(onTick);
+  }
+  void fire() { callback(); }
+
+  std::chrono::milliseconds interval{0};
+  std::function<void()> callback;
+};
+
+class FixedPaths final : public Paths {
+ public:
+  explicit FixedPaths(std::filesystem::path home) : home_(std::move(home)) {}
+  std::string documentsDirectory() const override { return (home_ / "Documents").string(); }
+  std::string desktopDirectory() const override { return (home_ / "Desktop").string(); }
+  std::optional<std::string> temporaryDirectory() const override {
+    return (home_ / "tmp").string() + "/";
+  }
+
+ private:
+  std::filesystem::path home_;
+};
+
+class FakePrintSystem final : public PrintSystem {
+ public:
+  std::vector<std::string> printerNames() override {
+    ++queries;
+    return printers;
+  }
+  std::vector<std::string> printers{"Office Printer"};
+  int queries = 0;
+};
+
+class RecordingFolderJobs final : public PrintJobProcess {
+ public:
+  void PreProcessDocumentZelbrin(std::string_view text) override {
+    received.emplace_back(text);
+    if (duringJob) duringJob();
+  }
+  std::vector<std::string> received;
+  std::function<void()> duringJob;  // runs inside the job, as a modal window's event loop would
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zelbrin-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string readFile(const std::filesystem::path& path) {
+  std::string content;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, got);
+    std::fclose(f);
+  }
+  return content;
+}
+
+inline void writeFile(const std::filesystem::path& path, std::string_view content) {
+  std::filesystem::create_directories(path.parent_path());
+  FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(content.data(), 1, content.size(), f);
+  std::fclose(f);
+}

@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+
+#include "intake/Base64.h"
+#include "intake/JobText.h"
+#include "intake/PastboardController.h"
+#include "send/JobTextComposer.h"
+#include "support/Fakes.h"
+
+namespace fs = std::filesystem;
+using JobTextComposer::Channel;
+
+namespace {
+
+JobTextComposer::Job printJob(std::string command = "ZelbrinPrinter") {
+  JobTextComposer::Job job;
+  job.command = std::move(command);
+  job.tray = "2";
+  job.duplex = "DUPLEXNOTUMBLE";
+  job.color = "Mono";
+  job.documentName = "report.pdf";
+  job.document = "%PDF-1.4 body";
+  job.collate = "true";
+  job.copies = "3";
+  return job;
+}
+
+std::string clipboardText(const JobTextComposer::Job& job) {
+  return JobTextComposer::compose(job, Channel::Clipboard);
+}
+
+class JobMonitorTest : public ::testing::Test {
+ protected:
+  fs::path drive() const { return home.path() / "Documents" / "ZbDataDrive"; }
+  void putFolderJob(std::string_view text) {
+    writeFile(drive() / "pjob.data", text);
+    writeFile(drive() / "pjobd.data", "");
+  }
+
+  TempFolder home;
+  FixedPaths paths{home.path()};
+  FakeClipboard clipboard;
+  FakeTicker ticker;
+  FakePrintSystem printers;
+  RecordingFolderJobs folderJobs;
+  JobValues job;
+  PastboardController controller{{clipboard, paths, printers, ticker, folderJobs, job}};
+};
+
+TEST_F(JobMonitorTest, WakingUpSchedulesOneSecondTickThatLooksAtBothCarriers) {
+  controller.awakeFromNib();
+  ASSERT_EQ(ticker.interval, std::chrono::milliseconds(1000));
+  ASSERT_TRUE(ticker.callback);
+
+  putFolderJob(clipboardText(printJob()));
+  ticker.fire();
+  EXPECT_EQ(folderJobs.received.size(), 1U);
+
+  clipboard.put(clipboardText(printJob()));
+  ticker.fire();
+  EXPECT_EQ(controller.importedStringFile(), "ZelbrinPrinter");
+}
+
+TEST_F(JobMonitorTest, FolderJobWinsAndBothFilesAreDeletedJobFileFirst) {
+  const std::string folderText = JobTextComposer::compose(printJob(), Channel::Folder);
+  putFolderJob(folderText);
+  clipboard.put(clipboardText(printJob("ZelbrinDefault")));
+
+  controller.MonitorSharedFolder();
+  ASSERT_EQ(folderJobs.received, std::vector<std::string>{folderText});
+  EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
+  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+  EXPECT_EQ(clipboard.reads, 0) << "the clipboard waits for a tick without a folder job";
+
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(controller.importedStringFile(), "ZelbrinDefault");
+}
+
+TEST_F(JobMonitorTest, JobFileWithoutMarkerIsLeftAlone) {
+  writeFile(drive() / "pjob.data", "ZelbrinPrinter1!1!1!x");
+  controller.MonitorSharedFolder();
+  controller.MonitorSharedFolder();
+  EXPECT_TRUE(folderJobs.received.empty());
+  EXPECT_EQ(readFile(drive() / "pjob.data"), "ZelbrinPrinter1!1!1!x");
+}
+
+TEST_F(JobMonitorTest, UnreadableFolderJobsAreDroppedAndTheMarkerStillGoes) {
+  // No job file at all.
+  writeFile(drive() / "pjobd.data", "");
+  controller.MonitorSharedFolder();
+  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+
+  // A folder where the job file should be: it cannot be read, and it is not ours to delete.
+  fs::create_directories(drive() / "pjob.data");
+  writeFile(drive() / "pjobd.data", "");
+  controller.MonitorSharedFolder();
+  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+  fs::remove(drive() / "pjob.data");
+
+  // Bytes that are not UTF-8 text.
+  putFolderJob(std::string("ZelbrinPrinter1!1!1!\xff\xfe", 22));
+  controller.MonitorSharedFolder();
+  EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
+  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+
+  EXPECT_TRUE(folderJobs.received.empty());
+}
+
+TEST_F(JobMonitorTest, FolderUserDefinedJobsDoNotGoToTheFolderDispatcher) {
+  JobTextComposer::Job driver;
+  driver.command = "userDefinedDriver";
+  driver.document = "raw bytes";
+  putFolderJob(JobTextComposer::compose(driver, Channel::Folder));
+  controller.MonitorSharedFolder();
+  EXPECT_TRUE(folderJobs.received.empty());
+  EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
+  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+}
+
+TEST_F(JobMonitorTest, TickDoesNotStartWhileAnotherIsRunningAndClearsThePromptFlag) {
+  controller.awakeFromNib();
+  putFolderJob(JobTextComposer::compose(printJob(), Channel::Folder));
+  clipboard.put(clipboardText(printJob()));
+  int nested = 0;
+  folderJobs.duringJob = [&] {
+    // A modal window's event loop lets the timer fire inside the job.
+    job.printerPromptCancelled = true;
+    ticker.fire();
+    ticker.fire();
+    ++nested;
+  };
+  ticker.fire();
+  EXPECT_EQ(nested, 1);
+  EXPECT_EQ(folderJobs.received.size(), 1U);
+  EXPECT_EQ(clipboard.reads, 0) << "a nested tick must not dispatch the clipboard job";
+  EXPECT_FALSE(job.printerPromptCancelled);
+
+  folderJobs.duringJob = nullptr;
+  ticker.fire();
+  EXPECT_EQ(controller.importedStringFile(), "ZelbrinPrinter") << "ticks run again afterwards";
+}
+
+TEST_F(JobMonitorTest, SameClipboardJobIsCarriedOutOnce) {
+  const std::string text = clipboardText(printJob());
+  clipboard.put(text);
+  controller.MonitorSharedFolder();
+  ASSERT_EQ(job.jobTray, "2");
+  EXPECT_EQ(controller.hashTemp(), controller.md5(text));
+
+  // Whether the clipboard was left alone or the server sent the same text again, the job is
+  // suppressed: nothing is parsed a second time.
+  job.jobTray = "changed since";
+  controller.MonitorSharedFolder();
+  clipboard.put(text);
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(job.jobTray, "changed since");
+
+  // Only the text up to a NUL counts towards the digest.
+  clipboard.put(text + std::string("\0tail", 5));
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(job.jobTray, "changed since");
+
+  // A different job in between makes the first one new again.
+  clipboard.put(clipboardText(printJob("ZelbrinDefault")));
+  controller.MonitorSharedFolder();
+  clipboard.put(text);
+  job.jobTray = "changed since";
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(job.jobTray, "2");
+}
+
+TEST_F(JobMonitorTest, UnchangedClipboardIsNotReadAgain) {
+  clipboard.put(std::string(1 << 20, 'x'));  // a large text that is no job
+  controller.MonitorSharedFolder();
+  controller.MonitorSharedFolder();
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(clipboard.reads, 1);
+  EXPECT_FALSE(controller.hashTemp());
+
+  clipboard.put(clipboardText(printJob()));
+  controller.MonitorSharedFolder();
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(clipboard.reads, 2);
+  EXPECT_EQ(printers.queries, 0) << "an idle tick asks nothing of the print system";
+}
+
+TEST_F(JobMonitorTest, ProductCommandIsParsedIntoTheCurrentJob) {
+  clipboard.put(clipboardText(printJob()));
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(job.jobTray, "2");
+  EXPECT_EQ(job.jobDuplex, "DUPLEXNOTUMBLE");
+  EXPECT_EQ(job.jobColor, "Mono");
+  EXPECT_EQ(job.jobCollate, "true");
+  EXPECT_EQ(job.jobCopies, 3);
+  EXPECT_EQ(job.duplexMode, 2);
+  EXPECT_EQ(controller.importedStringFile(), "ZelbrinPrinter");
+  EXPECT_TRUE(controller.isZbComand());
+  EXPECT_EQ(controller.settingsBlock(), "*2*!1!1!1!*DUPLEXNOTUMBLE*!1!1!1!*Mono*!1!1!1!");
+  const auto fields = JobText::fieldView(*controller.pdfFile());
+  ASSERT_EQ(fields.size(), 5U);
+  EXPECT_EQ(fields[0], "");
+  EXPECT_EQ(fields[1], "report.pdf");
+  EXPECT_EQ(Base64::dataFromBase64String(fields[2]), "%PDF-1.4 body");
+  EXPECT_EQ(fields[3], "true");
+  EXPECT_EQ(fields[4], "*3*");
+  EXPECT_TRUE(clipboard.history.empty()) << "parsing alone writes nothing back";
+}
+
+TEST_F(JobMonitorTest, MissingPiecesKeepThePreviousJobsSettings) {
+  clipboard.put(clipboardText(printJob()));
+  controller.MonitorSharedFolder();
+
+  auto shorter = printJob("ZelbrinDefault");
+  shorter.tray = "Default";
+  shorter.duplex = "unknown";
+  shorter.collate.reset();
+  shorter.copies.reset();
+  clipboard.put(clipboardText(shorter));
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(job.jobTray, "Default");
+  EXPECT_EQ(job.jobDuplex, "unknown");
+  EXPECT_EQ(job.jobCollate, "true");
+  EXPECT_EQ(job.jobCopies, 3);
+  EXPECT_EQ(job.duplexMode, 2) << "an unknown duplex value repeats the last known mode";
+
+  auto bare = printJob("ZelbrinSave");
+  bare.withSettingsBlock = false;
+  bare.collate.reset();
+  bare.copies.reset();
+  clipboard.put(clipboardText(bare));
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(controller.importedStringFile(), "ZelbrinSave");
+  EXPECT_EQ(job.jobTray, "Default");
+  EXPECT_EQ(JobText::fieldView(*controller.pdfFile())[1], "report.pdf");
+}
+
+TEST_F(JobMonitorTest, OddCasingIsParsedButIsNoProductCommand) {
+  const std::string text = clipboardText(printJob("zelbrinprinter"));
+  clipboard.put(text);
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(controller.importedStringFile(), "zelbrinprinter");
+  EXPECT_FALSE(controller.isZbComand());
+  EXPECT_EQ(controller.hashTemp(), controller.md5(text));
+  EXPECT_TRUE(clipboard.history.empty());
+}
+
+TEST_F(JobMonitorTest, UnknownKeywordClearsTheCommandAndKeepsItsDigest) {
+  clipboard.put(clipboardText(printJob()));
+  controller.MonitorSharedFolder();
+  const std::string unknown = "SomethingElse1!1!1!*a*!1!1!1!*b*!1!1!1!*c*!1!1!1!n1!1!1!p";
+  clipboard.put(unknown);
+  controller.MonitorSharedFolder();
+  EXPECT_FALSE(controller.importedStringFile());
+  EXPECT_EQ(controller.hashTemp(), controller.md5(unknown));
+  EXPECT_EQ(job.jobTray, "2");
+}
+
+TEST_F(JobMonitorTest, UnclosedSettingsBlockIsNotCutOut) {
+  clipboard.put("ZelbrinPrinter1!1!1!*Default*1!1!1!*NONE*!1!1!1!*Color*!1!1!1!doc.pdf1!1!1!UEFZ");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(controller.importedStringFile(), "ZelbrinPrinter");
+  const auto fields = JobText::fieldView(*controller.pdfFile());
+  EXPECT_EQ(fields[1], "*Default*");
+  EXPECT_EQ(fields[2], "*NONE*!");
+}
+
+TEST_F(JobMonitorTest, IncompleteJobsAreRejectedWithoutTouchingTheCurrentJob) {
+  clipboard.put(clipboardText(printJob()));
+  controller.MonitorSharedFolder();
+  const JobValues before = job;
+
+  const std::vector<std::string> broken{
+      "ZelbrinPrinter1!1!1!*2*!1!1!1!*NONE",                                // too few stars
+      "ZelbrinPrinter1!1!1!a1!1!1!b1!1!1!c1!1!1!d1!1!1!e1!1!1!true",        // 7 fields, no block
+      "ZelbrinPrinter1!1!1!*2*!1!1!1!*NONE*!1!1!1!*Mono*!1!1!1!only-name",  // no payload
+      "ZelbrinDefault1!1!1!",                                               // nothing at all
+  };
+  for (const std::string& text : broken) {
+    clipboard.put(text);
+    controller.MonitorSharedFolder();
+    EXPECT_FALSE(controller.importedStringFile()) << text;
+    EXPECT_EQ(controller.hashTemp(), controller.md5(text)) << "a rejected job is not retried";
+    EXPECT_EQ(job.jobTray, before.jobTray) << text;
+    EXPECT_EQ(job.jobCopies, before.jobCopies) << text;
+  }
+}
+
+TEST_F(JobMonitorTest, HostileClipboardTextsDoNotCrash) {
+  const std::vector<std::string> texts{
+      "",
+      "1!1!1!",
+      "1!1!1!1!1!1!1!1!1!1!1!1!",
+      "ZelbrinPrinter1!1!1!" + std::string(5000, '*'),
+      "ZelbrinPrinter" + std::string(3000, '*') + "1!1!1!" + std::string(3000, '*'),
+      std::string("ZelbrinOpen\0\x01\x02"
+                  "1!1!1!\xff\xfe\xc0\x80",
+                  20),
+      "USERDEFINEDPDF*1!1!1!",
+      "userdefineddriver1!1!1!*",
+      "ZelbrinSave1!1!1!*1*!1!1!1!*2*!1!1!1!*3*!1!1!1!" + std::string(1 << 22, 'A') + "1!1!1!x",
+  };
+  for (const std::string& text : texts) {
+    clipboard.put(text);
+    controller.MonitorSharedFolder();
+  }
+  clipboard.put(std::nullopt);
+  controller.MonitorSharedFolder();
+  SUCCEED();
+}
+
+TEST_F(JobMonitorTest, DuplexNumbersFollowTheTextAndRememberTheLastKnownOne) {
+  EXPECT_EQ(controller.getDuplexNumber("whatever"), 0) << "nothing known since start";
+  EXPECT_EQ(controller.getDuplexNumber("duplextumble"), 3);
+  EXPECT_EQ(controller.getDuplexNumber(""), 3);
+  EXPECT_EQ(controller.getDuplexNumber("None"), 1);
+  EXPECT_EQ(controller.getDuplexNumber("DuplexNoTumble"), 2);
+  EXPECT_EQ(job.duplexMode, 2);
+}
+
+TEST_F(JobMonitorTest, EmptyingTheClipboardClearsThenSetsAnEmptyText) {
+  clipboard.put("something");
+  controller.returnStringIntoClipboard(clipboard);
+  ASSERT_EQ(clipboard.history.size(), 2U);
+  EXPECT_EQ(clipboard.history[0], std::nullopt);
+  EXPECT_EQ(clipboard.history[1], "");
+  EXPECT_EQ(clipboard.content, "");
+}
+
+}  // namespace

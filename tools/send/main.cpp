@@ -1,0 +1,149 @@
+// zelbrin-send: puts a job text on the clipboard or into the redirected folder, the way the
+// session side does, so that the agent can be tried and tested without a remote session.
+
+#include <QClipboard>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "send/JobTextComposer.h"
+
+namespace {
+
+int fail(const std::string& message) {
+  std::cerr << "zelbrin-send: " << message << '\n';
+  return 1;
+}
+
+bool writeWhole(const std::filesystem::path& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // The clipboard needs a display connection; --print and --folder work without one.
+  bool needsDisplay = false;
+  for (int i = 1; i < argc; ++i) needsDisplay |= std::string_view(argv[i]) == "--clipboard";
+  if (!needsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QGuiApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("zelbrin-send"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Sends a job text to zelbrin-client."));
+  parser.addHelpOption();
+  const QCommandLineOption clipboard(
+      QStringLiteral("clipboard"), QStringLiteral("Put the job on the clipboard and keep it there "
+                                                  "until another program takes the clipboard."));
+  const QCommandLineOption folder(QStringLiteral("folder"),
+                                  QStringLiteral("Write pjob.data, then the pjobd.data marker."));
+  const QCommandLineOption print(QStringLiteral("print"),
+                                 QStringLiteral("Write the job text to standard output."));
+  const QCommandLineOption command(QStringLiteral("command"), QStringLiteral("Command keyword."),
+                                   QStringLiteral("name"), QStringLiteral("ZelbrinDefault"));
+  const QCommandLineOption file(QStringLiteral("file"), QStringLiteral("Document to send."),
+                                QStringLiteral("path"));
+  const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Document content."),
+                                QStringLiteral("text"));
+  const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Document name."),
+                                QStringLiteral("name"));
+  const QCommandLineOption tray(QStringLiteral("tray"), QStringLiteral("Tray value."),
+                                QStringLiteral("tray"), QStringLiteral("Default"));
+  const QCommandLineOption duplex(QStringLiteral("duplex"), QStringLiteral("Duplex value."),
+                                  QStringLiteral("duplex"), QStringLiteral("NONE"));
+  const QCommandLineOption color(QStringLiteral("color"), QStringLiteral("Colour value."),
+                                 QStringLiteral("color"), QStringLiteral("Color"));
+  const QCommandLineOption collate(QStringLiteral("collate"), QStringLiteral("Collate value."),
+                                   QStringLiteral("true|false"));
+  const QCommandLineOption copies(QStringLiteral("copies"),
+                                  QStringLiteral("Copies (needs --collate)."), QStringLiteral("n"));
+  const QCommandLineOption serverPrinter(QStringLiteral("server-printer"),
+                                         QStringLiteral("Server printer of a user-defined job."),
+                                         QStringLiteral("name"), QStringLiteral("Server Printer"));
+  const QCommandLineOption noSettings(QStringLiteral("no-settings"),
+                                      QStringLiteral("Leave the settings block out (clipboard)."));
+  const QCommandLineOption documents(QStringLiteral("documents"),
+                                     QStringLiteral("Documents folder (default: the user's)."),
+                                     QStringLiteral("path"));
+  const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                   QStringLiteral("Seconds to keep the clipboard (default 60)."),
+                                   QStringLiteral("s"), QStringLiteral("60"));
+  parser.addOptions({clipboard, folder, print, command, file, text, name, tray, duplex, color,
+                     collate, copies, serverPrinter, noSettings, documents, timeout});
+  parser.process(app);
+
+  JobTextComposer::Job job;
+  job.command = parser.value(command).toStdString();
+  job.tray = parser.value(tray).toStdString();
+  job.duplex = parser.value(duplex).toStdString();
+  job.color = parser.value(color).toStdString();
+  job.serverPrinter = parser.value(serverPrinter).toStdString();
+  job.withSettingsBlock = !parser.isSet(noSettings);
+  if (parser.isSet(collate)) job.collate = parser.value(collate).toStdString();
+  if (parser.isSet(copies)) job.copies = parser.value(copies).toStdString();
+  if (parser.isSet(file)) {
+    const std::string path = parser.value(file).toStdString();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fail("cannot read " + path);
+    job.document.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    job.documentName = std::filesystem::path(path).filename().string();
+  } else if (parser.isSet(text)) {
+    job.document = parser.value(text).toStdString();
+  }
+  if (parser.isSet(name)) job.documentName = parser.value(name).toStdString();
+
+  const int channels =
+      int(parser.isSet(clipboard)) + int(parser.isSet(folder)) + int(parser.isSet(print));
+  if (channels != 1) return fail("choose one of --clipboard, --folder or --print");
+
+  if (parser.isSet(print)) {
+    const std::string jobText = JobTextComposer::compose(job, JobTextComposer::Channel::Folder);
+    std::fwrite(jobText.data(), 1, jobText.size(), stdout);
+    return 0;
+  }
+
+  if (parser.isSet(folder)) {
+    const std::string jobText = JobTextComposer::compose(job, JobTextComposer::Channel::Folder);
+    const std::filesystem::path base =
+        parser.isSet(documents)
+            ? parser.value(documents).toStdString()
+            : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    const std::filesystem::path drive = base / "ZbDataDrive";
+    std::error_code error;
+    std::filesystem::create_directories(drive, error);
+    // The job file must be complete before the marker says it is ready.
+    const std::filesystem::path partial = drive / ".pjob.data.partial";
+    if (!writeWhole(partial, jobText)) return fail("cannot write " + partial.string());
+    std::filesystem::rename(partial, drive / "pjob.data", error);
+    if (error) return fail("cannot write " + (drive / "pjob.data").string());
+    if (!writeWhole(drive / "pjobd.data", "")) return fail("cannot write the ready marker");
+    std::cout << "job written to " << (drive / "pjob.data").string() << '\n';
+    return 0;
+  }
+
+  const std::string jobText = JobTextComposer::compose(job, JobTextComposer::Channel::Clipboard);
+  QClipboard* board = QGuiApplication::clipboard();
+  board->setText(QString::fromStdString(jobText), QClipboard::Clipboard);
+  // On X11 the text lives in this process: stay until another program (the agent's reply)
+  // takes the clipboard over, or the time runs out.
+  QObject::connect(board, &QClipboard::dataChanged, &app, [board] {
+    if (!board->ownsClipboard()) QCoreApplication::exit(0);
+  });
+  QTimer::singleShot(parser.value(timeout).toInt() * 1000, &app, [] {
+    std::cerr << "zelbrin-send: nobody took the job off the clipboard\n";
+    QCoreApplication::exit(2);
+  });
+  return QGuiApplication::exec();
+}
