@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Private services for integration tests and local runs: a cupsd on a loopback
-# port with two capture queues, and an Xvfb. Everything lives in one folder
+# port with three capture queues, and an Xvfb. Everything lives in one folder
 # (BASE) so that the machine's own CUPS, port 631 and the real home folder are
 # never touched.
 #
@@ -20,8 +20,14 @@
 #   cupsd.pid, xvfb.pid      (the .env and .pid files go away on stop)
 #   cups.sock                the same cupsd on a Unix socket
 #   home/, xdg-runtime/      HOME and XDG_RUNTIME_DIR for exec
-#   out/zelbrin-raw/job-N.prn, out/zelbrin-tray/job-N.prn   captured jobs
+#   out/QUEUE/job-N.prn      captured jobs of each queue
 #   log/error_log, log/cupsd.out, log/xvfb.out               for diagnosis
+#
+# Queues (printer-info in quotes):
+#   zelbrin-tray   "Office Tray Printer"  PPD tests/data/tray-printer.ppd; the default
+#   zelbrin-raw    "Raw Capture"          no PPD: accepts everything, raw included
+#   zelbrin-noraw  "No Raw Printer"       the tray PPD, PDF passed through unchanged;
+#                                         refuses application/vnd.cups-raw
 #
 # cupsd must run as root (it switches to the lp user for filters).
 
@@ -141,6 +147,8 @@ DefaultAuthType None
 DefaultEncryption Never
 PreserveJobHistory Yes
 PreserveJobFiles Yes
+# printers.conf on disk at once: the start-up reloads cupsd right after creating the queues.
+DirtyCleanInterval 0
 # A failing job must not stop the queue for the tests that follow.
 ErrorPolicy abort-job
 
@@ -209,6 +217,45 @@ quiet_lpadmin() {
     return "$rc"
 }
 
+# True once the queue answers and its document-format-supported lacks raw.
+refuses_raw() {
+    local port=$1 queue=$2 formats
+    formats=$(ipptool -tv "ipp://127.0.0.1:$port/printers/$queue" get-printer-attributes.test \
+        2>/dev/null | grep 'document-format-supported' || true)
+    [[ -n "$formats" && "$formats" != *application/vnd.cups-raw* ]]
+}
+
+# A queue that refuses raw data. cupsd gives every PPD queue a raw path (the filter
+# "application/vnd.cups-raw application/octet-stream 0 -" is added to the PPD's own filters
+# in its cached PPD data, CACHEDIR/QUEUE.data), so no PPD alone can drop it. That one line is
+# taken out of the cache, which is newer than the PPD and thus read as it is, and cupsd
+# reloads (SIGHUP). The PPD's only filter passes PDF through unchanged.
+add_noraw_queue() {
+    local base=$1 pid=$2 port=$3 cache="$base/cache/zelbrin-noraw.data" deadline
+    sed '1a *cupsFilter: "application/pdf 0 -"' "$PPD_SOURCE" > "$base/etc/noraw.ppd"
+    quiet_lpadmin -p zelbrin-noraw -E -v "capture:$base/out/zelbrin-noraw" \
+        -D "No Raw Printer" -P "$base/etc/noraw.ppd" || return 1
+    if [[ ! -f "$cache" ]]; then
+        echo "testenv: cupsd wrote no $cache" >&2
+        return 1
+    fi
+    # zcat -f: the cache is gzip-compressed, but a plain one would pass through as well.
+    zcat -f "$cache" | grep -a -v '^Filter application/vnd\.cups-raw ' | gzip -c > "$cache.new" &&
+        chmod 0644 "$cache.new" && mv -f "$cache.new" "$cache" && kill -HUP "$pid" || return 1
+    if ! command -v ipptool >/dev/null; then
+        echo "testenv: ipptool missing (cups-ipp-utils): zelbrin-noraw is not checked" >&2
+        sleep 1
+        return 0
+    fi
+    deadline=$(($(now_us) + 10000000))
+    while (($(now_us) < deadline)); do
+        refuses_raw "$port" zelbrin-noraw && return 0
+        sleep 0.05
+    done
+    echo "testenv: zelbrin-noraw still accepts application/vnd.cups-raw (CUPS' cache format changed?)" >&2
+    return 1
+}
+
 cups_start() {
     local base=$1 port pid attempt deadline status ready
     command -v cupsd >/dev/null || die "cupsd not found (install the cups package)"
@@ -218,11 +265,14 @@ cups_start() {
 
     cups_stop "$base"
     # A fresh state every time: job ids restart at 1, so old captures must go.
-    rm -rf -- "${base:?}/etc" "${base:?}/spool" "${base:?}/cache" "${base:?}/log" "${base:?}/run" \
-        "${base:?}/lib" "${base:?}/out" "${base:?}/cups.env" "${base:?}/cups.sock"
+    # log/ itself stays: xvfb-start may be writing into it at the same time.
+    rm -rf -- "${base:?}/etc" "${base:?}/spool" "${base:?}/cache" "${base:?}/run" \
+        "${base:?}/lib" "${base:?}/out" "${base:?}/cups.env" "${base:?}/cups.sock" \
+        "${base:?}/log/error_log" "${base:?}/log/access_log" "${base:?}/log/page_log" \
+        "${base:?}/log/cupsd.out"
     mkdir -p "$base/etc/ppd" "$base/etc/ssl" "$base/spool/tmp" "$base/cache" \
         "$base/log" "$base/run" "$base/lib" "$base/home" \
-        "$base/out/zelbrin-raw" "$base/out/zelbrin-tray"
+        "$base/out/zelbrin-raw" "$base/out/zelbrin-tray" "$base/out/zelbrin-noraw"
     prepare_server_bin "$base"
     write_cups_files_conf "$base"
     # Filters run as lp; behind a folder lp cannot enter, every job through a
@@ -273,7 +323,8 @@ cups_start() {
     if ! quiet_lpadmin -p zelbrin-raw -E -v "capture:$base/out/zelbrin-raw" -D "Raw Capture" ||
         ! quiet_lpadmin -p zelbrin-tray -E -v "capture:$base/out/zelbrin-tray" \
             -D "Office Tray Printer" -P "$PPD_SOURCE" ||
-        ! quiet_lpadmin -d zelbrin-tray; then
+        ! quiet_lpadmin -d zelbrin-tray ||
+        ! add_noraw_queue "$base" "$pid" "$port"; then
         cups_stop "$base"
         die "creating the queues failed; see $base/log/error_log"
     fi
