@@ -1,8 +1,16 @@
 #include "app/Application.h"
 
 Application::Application()
-    : util_(paths_),
+    : printDialog_([this](const std::string& name) { return printSystem_.queueFor(name); }),
+      util_(paths_),
       tableView_(paths_, util_),
+      printer_(PrinterProcess::Services{
+          .printSystem = printSystem_,
+          .dialog = printDialog_,
+          .progress = progress_,
+          .paths = paths_,
+      }),
+      rawPrinter_(printSystem_, paths_),
       pastboard_(PastboardController::Services{
           .clipboard = clipboard_,
           .paths = paths_,
@@ -10,6 +18,9 @@ Application::Application()
           .ticker = ticker_,
           .folderJobs = folderJobs_,
           .job = jobValues_,
+          .printer = printer_,
+          .rawPrinter = rawPrinter_,
+          .workspace = workspace_,
       }) {
   tableView_.connectOutlets(TableViewControler::CheckBoxes{
       .MappedSettings = &mappedSettingsBox_,

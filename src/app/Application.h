@@ -10,8 +10,12 @@
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
 #include "platform/QtClipboard.h"
+#include "platform/QtPrintDialog.h"
 #include "platform/QtTicker.h"
+#include "platform/QtWorkspace.h"
 #include "platform/StandardPaths.h"
+#include "printing/PrinterProcess.h"
+#include "printing/WindowsDriverPrint.h"
 
 // The composition root: builds the long-lived objects in order, connects them, wakes them, and
 // tears them down in reverse (members are destroyed in reverse order of declaration).
@@ -30,6 +34,9 @@ class Application {
   QtClipboard clipboard_;
   QtTicker ticker_;
   CupsPrintSystem printSystem_;
+  QtPrintDialog printDialog_;
+  QtProgressIndicator progress_;
+  QtWorkspace workspace_;
 
   // Shared job state and the settings store.
   JobValues jobValues_;
@@ -40,6 +47,10 @@ class Application {
   PlainCheckBox logBox_{0};
   PlainCheckBox redirectedFolderBox_{1};
   TableViewControler tableView_;
+
+  // Printing.
+  PrinterProcess printer_;
+  WindowsDriverPrint rawPrinter_;
 
   // Job intake.
   PrintJobProcess folderJobs_;

@@ -23,7 +23,7 @@ bool fail(const std::string& path, const char* step, const std::string& temporar
 
 }  // namespace
 
-bool write(const std::string& path, std::string_view content) {
+bool write(const std::string& path, std::string_view content, unsigned mode) {
   std::string pattern = path + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
@@ -43,8 +43,8 @@ bool write(const std::string& path, std::string_view content) {
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-  // mkstemp makes 0600; these files are the user's own settings, readable like any document.
-  if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) {
+  // mkstemp makes 0600; settings files are readable like any of the user's documents.
+  if (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0) {
     ::close(fd);
     return fail(path, "flush", temporary);
   }

@@ -9,6 +9,6 @@ namespace AtomicFile {
 
 // False (with a line on standard error) when anything fails; the old file is then untouched and
 // no temporary file is left behind.
-bool write(const std::string& path, std::string_view content);
+bool write(const std::string& path, std::string_view content, unsigned mode = 0644);
 
 }  // namespace AtomicFile

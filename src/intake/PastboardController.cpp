@@ -1,8 +1,14 @@
 #include "intake/PastboardController.h"
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 
+#include "config/AtomicFile.h"
+#include "config/TableViewControler.h"
+#include "config/XMLUtil.h"
+#include "intake/Base64.h"
 #include "intake/Crypto.h"
 #include "intake/JobText.h"
 #include "intake/PrintJobProcess.h"
@@ -10,7 +16,11 @@
 #include "platform/Clipboard.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/PrintSystem.h"
 #include "platform/Ticker.h"
+#include "platform/Workspace.h"
+#include "printing/PrinterProcess.h"
+#include "printing/WindowsDriverPrint.h"
 
 namespace {
 
@@ -41,6 +51,21 @@ std::string printable(std::string_view text) {
     out += (c >= 0x20 && c < 0x7f) ? c : '?';
   }
   return out;
+}
+
+// The document name comes from the server: only its last component may become a file name, so
+// that no "/" or ".." can lead out of the temporary folder.
+std::string plainFileName(std::string_view name) {
+  name = name.substr(0, name.find('\0'));
+  const std::size_t slash = name.find_last_of("/\\");
+  std::string plain(slash == std::string_view::npos ? name : name.substr(slash + 1));
+  if (plain.empty() || plain == "." || plain == "..") plain = "document";
+  return plain;
+}
+
+bool hasBatExtension(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string::npos && dot > 0 && JobText::upperCased(name.substr(dot + 1)) == "BAT";
 }
 
 }  // namespace
@@ -124,6 +149,7 @@ void PastboardController::PrepareDataForPrint() {
 
   importedStringFile_.reset();
   pdfFile_.reset();
+  name_.reset();
 
   const std::string keyword(JobText::keyword(*text));
   switch (JobText::classify(keyword)) {
@@ -177,7 +203,97 @@ bool PastboardController::readProductCommand(std::string text, std::string_view 
 }
 
 void PastboardController::carryOutCommand() {
-  // Printing, saving and opening the parsed command plug in here.
+  if (!importedStringFile_) return;
+  Clipboard& clipboard = services_.clipboard;
+  JobValues& job = services_.job;
+  const std::string command = *importedStringFile_;
+  const std::string upper = JobText::upperCased(command);
+
+  if (services_.printSystem.printerNames().empty()) {
+    std::cerr << "zelbrin-client: no local printer; \"" << printable(command)
+              << "\" job not carried out\n";
+    return;
+  }
+
+  std::string document;
+  if (isZbComand()) document = prepareDocument();
+
+  const std::string documents = services_.paths.documentsDirectory();
+  if (command == JobText::kZelbrinPrinter) {
+    printing(document, true, &clipboard, job.jobTray, job.duplexMode, "", "0", job.jobCollate,
+             job.jobCopies);
+  } else if (command == JobText::kZelbrinDefault) {
+    services_.workspace.activateApplication();
+    job.defaultPrinterJob = true;
+    job.dialogOption =
+        TableViewControler::GetOptionsValue(documents, TableViewControler::kDialog).value_or("");
+    printing(document, false, &clipboard, job.jobTray, job.duplexMode, "", "0", job.jobCollate,
+             job.jobCopies);
+    clipboard.setText("");
+  } else if (upper == JobText::kUserDefinedDriver && hasResolvedPrinter()) {
+    printWindowsDriver(job.rawJobData.value_or(""), *macPrinterName_, clipboard);
+  } else if (upper == JobText::kUserDefinedPdf && hasResolvedPrinter()) {
+    const std::string mapped =
+        TableViewControler::GetOptionsValue(documents, TableViewControler::kMappedSettings)
+            .value_or("");
+    printing(job.userDefinedPdfData.value_or(""), false, &clipboard, job.jobTray, job.duplexMode,
+             *macPrinterName_, mapped, job.jobCollate, job.jobCopies);
+  }
+  if (isZbComand()) returnStringIntoClipboard(clipboard);
+}
+
+std::string PastboardController::prepareDocument() {
+  const auto fields = JobText::fieldView(*pdfFile_);
+  name_ = std::string(fields[1]);
+  const std::string_view dataToDecrypt = fields[2];
+  std::string document = Base64::dataFromBase64String(dataToDecrypt);
+
+  const std::optional<std::string> temporary = services_.paths.temporaryDirectory();
+  if (!temporary) return document;
+  tempFolderPath_ = *temporary + XMLUtil::kSupportFolderName;
+  std::error_code ignored;
+  std::filesystem::create_directories(*tempFolderPath_, ignored);
+  std::string fileName = plainFileName(*name_);
+  if (hasBatExtension(fileName)) fileName = fileName.substr(0, fileName.rfind('.')) + ".txt";
+  tempURL_ = *tempFolderPath_ + "/" + fileName;
+  if (const std::optional<std::string> plain = AesCBCDecryption(document)) {
+    AtomicFile::write(*tempURL_, *plain, 0600);
+  }
+  return document;
+}
+
+bool PastboardController::hasResolvedPrinter() const {
+  return macPrinterName_ && !macPrinterName_->empty() && *macPrinterName_ != kNoLocalPrinter;
+}
+
+bool PastboardController::doesPrinterExist(const std::optional<std::string>& name) {
+  if (!name) return false;
+  const std::vector<std::string> names = services_.printSystem.printerNames();
+  return std::find(names.begin(), names.end(), *name) != names.end();
+}
+
+void PastboardController::printing(std::string_view document, bool dialog, Clipboard* pasteboard,
+                                   const std::string& tray, std::int32_t duplex,
+                                   const std::string& printerName, const std::string& chkState,
+                                   const std::string& collate, std::int32_t copies) {
+  PrinterProcess::ClipboardPrint request;
+  request.document = document;
+  request.dialog = dialog;
+  request.tray = tray;
+  request.duplex = duplex;
+  request.printerName = printerName;
+  request.chkState = chkState;
+  request.collate = collate;
+  request.copies = copies;
+  request.documentName = name_.value_or("");
+  services_.printer.printClipboardDocument(request, services_.job);
+  if (pasteboard != nullptr) returnStringIntoClipboard(*pasteboard);
+}
+
+void PastboardController::printWindowsDriver(std::string_view rawData,
+                                             const std::string& printerName,
+                                             Clipboard& /*pasteboard*/) {
+  services_.rawPrinter.printWindowsDriver(rawData, printerName);
 }
 
 void PastboardController::reject(std::string_view keyword, std::string_view why) {

@@ -12,7 +12,10 @@ class Clipboard;
 class Paths;
 class PrintJobProcess;
 class PrintSystem;
+class PrinterProcess;
 class Ticker;
+class WindowsDriverPrint;
+class Workspace;
 
 // The central controller of job intake. A one-second tick looks into the redirected folder and,
 // when no folder job is ready, at the clipboard; it carries out at most one job per tick, and
@@ -27,6 +30,9 @@ class PastboardController {
     Ticker& ticker;
     PrintJobProcess& folderJobs;
     JobValues& job;
+    PrinterProcess& printer;
+    WindowsDriverPrint& rawPrinter;
+    Workspace& workspace;
   };
 
   static constexpr std::string_view kRedirectedFolderName = "ZbDataDrive";
@@ -57,6 +63,16 @@ class PastboardController {
   bool isZbComand() const;
   // Resolves the local printer of a user-defined job and fills the job values.
   void UserDefined(std::string_view keyword, std::string_view text);
+  // Whether a printer of exactly that name is installed.
+  bool doesPrinterExist(const std::optional<std::string>& name);
+
+  // The clipboard print routine: prints the PDF, then empties the given clipboard (if any).
+  void printing(std::string_view document, bool dialog, Clipboard* pasteboard,
+                const std::string& tray, std::int32_t duplex, const std::string& printerName,
+                const std::string& chkState, const std::string& collate, std::int32_t copies);
+  // Sends a Base64 raw payload unchanged to the named printer. The clipboard is not read.
+  void printWindowsDriver(std::string_view rawData, const std::string& printerName,
+                          Clipboard& pasteboard);
 
   // Current state, read by the printing side and by tests.
   const std::optional<std::string>& hashTemp() const { return hashTemp_; }
@@ -64,6 +80,7 @@ class PastboardController {
   const std::optional<std::string>& pdfFile() const { return pdfFile_; }
   const std::optional<std::string>& settingsBlock() const { return settingsBlock_; }
   const std::optional<std::string>& macPrinterName() const { return macPrinterName_; }
+  const std::optional<std::string>& tempURL() const { return tempURL_; }
   const JobValues& jobValues() const { return services_.job; }
 
  private:
@@ -74,6 +91,10 @@ class PastboardController {
   bool readProductCommand(std::string text, std::string_view keyword);
   // The command phase: what the parsed command asks for.
   void carryOutCommand();
+  // Writes the decrypted payload of a product command to the job temporary folder. Returns the
+  // payload only Base64-decoded: that is the document the print commands use.
+  std::string prepareDocument();
+  bool hasResolvedPrinter() const;
   static void reject(std::string_view keyword, std::string_view why);
 
   Services services_;
@@ -84,6 +105,9 @@ class PastboardController {
   std::optional<std::string> pdfFile_;
   std::optional<std::string> settingsBlock_;
   std::optional<std::string> macPrinterName_;
+  std::optional<std::string> name_;
+  std::optional<std::string> tempFolderPath_;
+  std::optional<std::string> tempURL_;
 
   // What the last look at the clipboard found, so that an unchanged clipboard is not read again.
   bool lookedAtClipboard_ = false;

@@ -3,12 +3,18 @@
 #include <cups/cups.h>
 
 #include <span>
+#include <string>
 
 // Owns the destination list of one cupsGetDests2 call; the agent runs for weeks and asks CUPS
 // on every job, so nothing it receives may leak.
 class CupsDestinations {
  public:
-  CupsDestinations() { count_ = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests_); }
+  CupsDestinations() {
+    count_ = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests_);
+    // Read at once: the next libcups call overwrites it.
+    status_ = cupsLastError();
+    error_ = cupsLastErrorString() != nullptr ? cupsLastErrorString() : "";
+  }
   ~CupsDestinations() { cupsFreeDests(count_, dests_); }
   CupsDestinations(const CupsDestinations&) = delete;
   CupsDestinations& operator=(const CupsDestinations&) = delete;
@@ -19,7 +25,18 @@ class CupsDestinations {
   int count() const { return count_; }
   cups_dest_t* raw() const { return dests_; }
 
+  // False when the list is empty because the scheduler could not be asked, as opposed to a
+  // scheduler without printers (which answers client-error-not-found).
+  bool answered() const {
+    return count_ > 0 || status_ <= IPP_STATUS_OK_EVENTS_COMPLETE ||
+           status_ == IPP_STATUS_ERROR_NOT_FOUND;
+  }
+  ipp_status_t status() const { return status_; }
+  const std::string& error() const { return error_; }
+
  private:
   cups_dest_t* dests_ = nullptr;
   int count_ = 0;
+  ipp_status_t status_ = IPP_STATUS_OK;
+  std::string error_;
 };

@@ -1,6 +1,237 @@
 #include "platform/CupsPrintSystem.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "platform/CupsDestinations.h"
+#include "platform/CupsHandles.h"
+#include "platform/PrivateTempDirectory.h"
+
+// The PPD API is deprecated but is the only place where a queue's InputSlot choices are listed;
+// the warnings are silenced here and around the few calls below, nowhere else.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <cups/ppd.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+// Big enough to keep the transfer efficient, small enough for a smooth progress bar.
+constexpr std::size_t kChunkSize = 256 * 1024;
+
+// gzip of zero bytes: header, an empty final deflate block, CRC-32 and length (both 0).
+constexpr unsigned char kEmptyGzip[] = {0x1f, 0x8b, 0x08, 0, 0, 0, 0, 0, 0, 0x03,
+                                        0x03, 0x00, 0,    0, 0, 0, 0, 0, 0, 0};
+
+std::string nameOf(const cups_dest_t& dest) {
+  const char* info = cupsGetOption("printer-info", dest.num_options, dest.options);
+  return (info != nullptr && *info != '\0') ? info : dest.name;
+}
+
+std::string lastError() {
+  const char* text = cupsLastErrorString();
+  if (text != nullptr && *text != '\0') return text;
+  return ippErrorString(cupsLastError());
+}
+
+bool succeeded(ipp_status_t status) { return status <= IPP_STATUS_OK_EVENTS_COMPLETE; }
+
+// libcups words a refused connection as whatever errno holds after its clean-up (often "Bad
+// file descriptor"); the server's address makes the log line useful.
+std::string unreachable(const std::string& detail) {
+  std::string server = cupsServer();
+  if (server.empty() || server.front() != '/') server += ":" + std::to_string(ippPort());
+  return "The print server at " + server + " is not reachable: " + detail;
+}
+
+// A standard size the queue lists when the page is within a point of it (either way round:
+// the filters turn a landscape page to fit), otherwise a custom size in whole points. A queue
+// picks its PageSize and tray far more reliably by name than by dimensions.
+std::string mediaFor(const PageSize& page, http_t* http, cups_dest_t* dest, cups_dinfo_t* info) {
+  constexpr double kTolerance = 1.0;
+  const auto near = [](double a, double b) { return std::fabs(a - b) <= kTolerance; };
+  if (ipp_attribute_t* supported = cupsFindDestSupported(http, dest, info, "media")) {
+    for (int i = 0; i < ippGetCount(supported); ++i) {
+      const char* name = ippGetString(supported, i, nullptr);
+      // custom_min_/custom_max_ are the bounds of custom sizes, not sizes.
+      if (name == nullptr || std::strncmp(name, "custom_", 7) == 0) continue;
+      const pwg_media_t* media = pwgMediaForPWG(name);
+      if (media == nullptr) continue;
+      const double width = media->width * 72.0 / 2540.0;
+      const double length = media->length * 72.0 / 2540.0;
+      if ((near(page.width, width) && near(page.height, length)) ||
+          (near(page.width, length) && near(page.height, width))) {
+        return name;
+      }
+    }
+  }
+  return "Custom." + std::to_string(std::lround(page.width)) + "x" +
+         std::to_string(std::lround(page.height));
+}
+
+void addPdfOptions(CupsOptions& out, const PrintOptions& options, http_t* http, cups_dest_t* dest,
+                   cups_dinfo_t* info) {
+  // Both ways, always: a queue whose default is collated would otherwise collate anyway.
+  out.add("multiple-document-handling", options.collate ? "separate-documents-collated-copies"
+                                                        : "separate-documents-uncollated-copies");
+  out.add("collate", options.collate ? "true" : "false");
+  if (options.copies && *options.copies >= 1) out.add("copies", std::to_string(*options.copies));
+  if (options.duplexMode) {
+    switch (*options.duplexMode) {
+      case 1:
+        out.add("sides", "one-sided");
+        break;
+      case 2:
+        out.add("sides", "two-sided-long-edge");
+        break;
+      case 3:
+        out.add("sides", "two-sided-short-edge");
+        break;
+      default:
+        break;
+    }
+  }
+  // PPD queues ignore media-source but honour their own InputSlot keyword.
+  if (options.inputSlot && !options.inputSlot->empty()) out.add("InputSlot", *options.inputSlot);
+  if (options.media && options.media->width > 0 && options.media->height > 0) {
+    out.add("media", mediaFor(*options.media, http, dest, info));
+  }
+  out.add("fit-to-page", "true");
+  if (options.pageRanges && !options.pageRanges->empty()) {
+    out.add("page-ranges", *options.pageRanges);
+  }
+}
+
+struct JobOutcome {
+  bool submitted = false;
+  int jobId = 0;
+  ipp_status_t status = IPP_STATUS_OK;
+  std::string error;
+};
+
+// Writes the document body; returns an error text, or nothing when all was sent.
+using BodyWriter = std::function<std::optional<std::string>(http_t*)>;
+
+// A job that was created but not completed is cancelled on a fresh connection: the job's own
+// connection may be stuck in the middle of a request.
+void cancelJob(cups_dest_t* dest, int jobId) {
+  const CupsConnection http = connectToScheduler();
+  if (http) cupsCancelDestJob(http.get(), dest, jobId);
+}
+
+JobOutcome submitJob(http_t* http, cups_dest_t* dest, cups_dinfo_t* info, const std::string& title,
+                     const char* format, const CupsOptions& jobOptions,
+                     const CupsOptions& documentOptions, const BodyWriter& writeBody) {
+  JobOutcome outcome;
+  int jobId = 0;
+  const ipp_status_t created = cupsCreateDestJob(http, dest, info, &jobId, title.c_str(),
+                                                 jobOptions.count(), jobOptions.data());
+  if (!succeeded(created) || jobId <= 0) {
+    outcome.status = cupsLastError();
+    outcome.error = lastError();
+    return outcome;
+  }
+
+  const auto fail = [&](std::string error) {
+    outcome.status = cupsLastError();
+    if (succeeded(outcome.status)) outcome.status = IPP_STATUS_ERROR_INTERNAL;
+    outcome.error = std::move(error);
+    cancelJob(dest, jobId);
+    return outcome;
+  };
+
+  if (cupsStartDestDocument(http, dest, info, jobId, title.c_str(), format, documentOptions.count(),
+                            documentOptions.data(), 1) != HTTP_STATUS_CONTINUE) {
+    return fail(lastError());
+  }
+  if (const std::optional<std::string> error = writeBody(http)) return fail(*error);
+  if (!succeeded(cupsFinishDestDocument(http, dest, info))) return fail(lastError());
+
+  outcome.submitted = true;
+  outcome.jobId = jobId;
+  return outcome;
+}
+
+struct PpdFileClose {
+  void operator()(ppd_file_t* ppd) const {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    ppdClose(ppd);
+#pragma GCC diagnostic pop
+  }
+};
+using PpdFile = std::unique_ptr<ppd_file_t, PpdFileClose>;
+
+// Removes a file on every way out.
+class RemovedOnExit {
+ public:
+  explicit RemovedOnExit(std::string path) : path_(std::move(path)) {}
+  ~RemovedOnExit() { ::unlink(path_.c_str()); }
+  RemovedOnExit(const RemovedOnExit&) = delete;
+  RemovedOnExit& operator=(const RemovedOnExit&) = delete;
+
+ private:
+  std::string path_;
+};
+
+std::optional<std::vector<std::string>> readInputSlots(const char* queue) {
+  // The PPD lands in a file of ours inside the private temporary folder: libcups would
+  // otherwise pick a name in the shared /tmp.
+  const std::optional<std::string> folder = PrivateTempDirectory::ensure(std::getenv("TMPDIR"));
+  if (!folder) return std::nullopt;
+  std::string path = *folder + "queue-XXXXXX.ppd";
+  const int fd = ::mkstemps(path.data(), 4);
+  if (fd < 0) return std::nullopt;
+  ::close(fd);
+  const RemovedOnExit removal(path);
+
+  // cupsGetPPD3 writes the name it used back into the buffer; it keeps ours when given one.
+  std::vector<char> buffer(path.begin(), path.end());
+  buffer.resize(path.size() + 1 > 1024 ? path.size() + 1 : 1024, '\0');
+  time_t modified = 0;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (cupsGetPPD3(CUPS_HTTP_DEFAULT, queue, &modified, buffer.data(), buffer.size()) !=
+      HTTP_STATUS_OK) {
+    return std::nullopt;
+  }
+  const PpdFile ppd(ppdOpenFile(buffer.data()));
+  if (!ppd) return std::nullopt;
+  const ppd_option_t* slot = ppdFindOption(ppd.get(), "InputSlot");
+#pragma GCC diagnostic pop
+  if (slot == nullptr || slot->num_choices <= 0) return std::nullopt;
+  std::vector<std::string> choices;
+  choices.reserve(static_cast<std::size_t>(slot->num_choices));
+  for (int i = 0; i < slot->num_choices; ++i) choices.emplace_back(slot->choices[i].choice);
+  return choices;
+}
+
+}  // namespace
+
+const cups_dest_t* CupsPrintSystem::resolve(const CupsDestinations& dests,
+                                            const std::string& name) {
+  if (name.empty()) return nullptr;
+  for (const cups_dest_t& dest : dests.all()) {
+    if (dest.instance != nullptr) continue;
+    const char* info = cupsGetOption("printer-info", dest.num_options, dest.options);
+    if (info != nullptr && name == info) return &dest;
+  }
+  for (const cups_dest_t& dest : dests.all()) {
+    if (dest.instance == nullptr && name == dest.name) return &dest;
+  }
+  return nullptr;
+}
 
 std::vector<std::string> CupsPrintSystem::printerNames() {
   const CupsDestinations dests;
@@ -9,8 +240,201 @@ std::vector<std::string> CupsPrintSystem::printerNames() {
   for (const cups_dest_t& dest : dests.all()) {
     // lpoptions instances are option presets of a queue, not printers of their own.
     if (dest.instance != nullptr) continue;
-    const char* info = cupsGetOption("printer-info", dest.num_options, dest.options);
-    names.emplace_back((info != nullptr && *info != '\0') ? info : dest.name);
+    names.push_back(nameOf(dest));
   }
   return names;
+}
+
+std::optional<std::string> CupsPrintSystem::defaultPrinter() {
+  const CupsDestinations dests;
+  // The default may be an lpoptions instance; it carries its queue's printer-info and is named
+  // after its queue, so the answer is always one of printerNames().
+  const cups_dest_t* dest = cupsGetDest(nullptr, nullptr, dests.count(), dests.raw());
+  if (dest == nullptr) return std::nullopt;
+  return nameOf(*dest);
+}
+
+std::optional<std::string> CupsPrintSystem::queueFor(const std::string& printerName) {
+  const CupsDestinations dests;
+  const cups_dest_t* dest = resolve(dests, printerName);
+  if (dest == nullptr) return std::nullopt;
+  return std::string(dest->name);
+}
+
+std::optional<std::vector<std::string>> CupsPrintSystem::inputSlots(
+    const std::string& printerName) {
+  const CupsDestinations dests;
+  const cups_dest_t* dest = resolve(dests, printerName);
+  if (dest == nullptr) return std::nullopt;
+  return readInputSlots(dest->name);
+}
+
+PrintSubmission CupsPrintSystem::printPdf(const std::string& printerName, std::string_view pdf,
+                                          const PrintOptions& options,
+                                          const PrintProgress& progress) {
+  PrintSubmission result;
+  std::string queue;
+  {
+    const CupsDestinations dests;
+    if (!dests.answered()) {
+      result.error = unreachable(dests.error());
+      return result;
+    }
+    const cups_dest_t* dest = resolve(dests, printerName);
+    if (dest == nullptr) dest = cupsGetDest(nullptr, nullptr, dests.count(), dests.raw());
+    if (dest == nullptr) {
+      result.error = printerName.empty()
+                         ? "There is no default printer"
+                         : "No printer is named \"" + printerName + "\" and there is no default";
+      return result;
+    }
+    queue = dest->name;
+  }
+
+  const CupsConnection http = connectToScheduler();
+  if (!http) {
+    result.error = unreachable(std::strerror(errno));
+    return result;
+  }
+  const CupsDest dest(cupsGetNamedDest(http.get(), queue.c_str(), nullptr));
+  if (!dest) {
+    result.error = lastError();
+    return result;
+  }
+  const CupsDestInfo info(cupsCopyDestInfo(http.get(), dest.get()));
+  if (!info) {
+    result.error = lastError();
+    return result;
+  }
+
+  CupsOptions cupsOptions;
+  addPdfOptions(cupsOptions, options, http.get(), dest.get(), info.get());
+
+  // Straight from the caller's buffer: a PDF can be large and is never copied.
+  const auto writeBody = [&](http_t* connection) -> std::optional<std::string> {
+    std::size_t sent = 0;
+    while (sent < pdf.size()) {
+      const std::size_t length = std::min(kChunkSize, pdf.size() - sent);
+      if (cupsWriteRequestData(connection, pdf.data() + sent, length) != HTTP_STATUS_CONTINUE) {
+        return lastError();
+      }
+      sent += length;
+      if (progress) progress(sent, pdf.size());
+    }
+    return std::nullopt;
+  };
+  const CupsOptions noDocumentOptions;
+  const JobOutcome outcome = submitJob(http.get(), dest.get(), info.get(), options.jobName,
+                                       CUPS_FORMAT_PDF, cupsOptions, noDocumentOptions, writeBody);
+  result.submitted = outcome.submitted;
+  result.jobId = outcome.jobId;
+  result.error = outcome.error;
+  return result;
+}
+
+RawSubmission CupsPrintSystem::printRaw(const std::string& printerName, const std::string& filePath,
+                                        const std::string& jobName) {
+  RawSubmission result;
+  const auto refuse = [&](RawSubmission::Result why, ipp_status_t status, std::string error) {
+    result.result = why;
+    result.status = static_cast<int>(status);
+    result.error = std::move(error);
+    return result;
+  };
+
+  std::string queue;
+  {
+    const CupsDestinations dests;
+    // Without an answer from the scheduler, "no such printer" would be a false statement.
+    if (!dests.answered()) {
+      return refuse(RawSubmission::Result::PrinterUnavailable, dests.status(),
+                    unreachable(dests.error()));
+    }
+    // Raw data is meant for one particular printer: never the default in its place.
+    const cups_dest_t* dest = resolve(dests, printerName);
+    if (dest == nullptr) {
+      return refuse(RawSubmission::Result::NotAPrinter, IPP_STATUS_ERROR_NOT_FOUND,
+                    "No printer is named \"" + printerName + "\"");
+    }
+    queue = dest->name;
+  }
+
+  const CupsConnection http = connectToScheduler();
+  if (!http) {
+    return refuse(RawSubmission::Result::PrinterUnavailable, IPP_STATUS_ERROR_SERVICE_UNAVAILABLE,
+                  unreachable(std::strerror(errno)));
+  }
+  const CupsDest dest(cupsGetNamedDest(http.get(), queue.c_str(), nullptr));
+  if (!dest) {
+    return refuse(RawSubmission::Result::PrinterUnavailable, cupsLastError(), lastError());
+  }
+  const CupsDestInfo info(cupsCopyDestInfo(http.get(), dest.get()));
+  if (!info) {
+    return refuse(RawSubmission::Result::PrinterUnavailable, cupsLastError(), lastError());
+  }
+  if (cupsFindDestSupported(http.get(), dest.get(), info.get(), "document-format") == nullptr) {
+    return refuse(RawSubmission::Result::FormatsUnavailable, IPP_STATUS_OK,
+                  "The printer does not list the formats it accepts");
+  }
+  if (!cupsCheckDestSupported(http.get(), dest.get(), info.get(), "document-format",
+                              CUPS_FORMAT_RAW)) {
+    return refuse(RawSubmission::Result::RawNotSupported, IPP_STATUS_OK,
+                  "The printer does not accept raw data");
+  }
+
+  std::ifstream file(filePath, std::ios::binary);
+  if (!file) {
+    return refuse(RawSubmission::Result::SubmitFailed, IPP_STATUS_OK,
+                  "Cannot read " + filePath + ": " + std::strerror(errno));
+  }
+  // The first chunk is read before a job exists: an unreadable file creates no job, and an
+  // empty one is known before the document starts.
+  std::vector<char> chunk(kChunkSize);
+  const auto readChunk = [&]() -> std::size_t {
+    file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    return static_cast<std::size_t>(file.gcount());
+  };
+  std::size_t length = readChunk();
+  if (file.bad()) {
+    return refuse(RawSubmission::Result::SubmitFailed, IPP_STATUS_OK,
+                  "Reading " + filePath + " failed");
+  }
+
+  // cupsd refuses a document without a single byte ("No file in print request"), yet an empty
+  // job is still a job to the user. Its gzip form is not empty; cupsd unpacks it on the way to
+  // the printer, which then receives exactly nothing.
+  const bool empty = length == 0;
+  CupsOptions documentOptions;
+  if (empty && cupsCheckDestSupported(http.get(), dest.get(), info.get(), "compression", "gzip")) {
+    documentOptions.add("compression", "gzip");
+  }
+  const bool gzipped = documentOptions.count() > 0;
+
+  const auto writeBody = [&](http_t* connection) -> std::optional<std::string> {
+    if (gzipped) {
+      if (cupsWriteRequestData(connection, reinterpret_cast<const char*>(kEmptyGzip),
+                               sizeof kEmptyGzip) != HTTP_STATUS_CONTINUE) {
+        return lastError();
+      }
+      return std::nullopt;
+    }
+    while (length > 0) {
+      if (cupsWriteRequestData(connection, chunk.data(), length) != HTTP_STATUS_CONTINUE) {
+        return lastError();
+      }
+      length = readChunk();
+    }
+    if (file.bad()) return "Reading " + filePath + " failed";
+    return std::nullopt;
+  };
+  const CupsOptions noJobOptions;
+  const JobOutcome outcome = submitJob(http.get(), dest.get(), info.get(), jobName, CUPS_FORMAT_RAW,
+                                       noJobOptions, documentOptions, writeBody);
+  if (!outcome.submitted) {
+    return refuse(RawSubmission::Result::SubmitFailed, outcome.status, outcome.error);
+  }
+  result.result = RawSubmission::Result::Submitted;
+  result.status = static_cast<int>(IPP_STATUS_OK);
+  result.jobId = outcome.jobId;
+  return result;
 }

@@ -13,6 +13,13 @@ QtClipboard::QtClipboard() {
 }
 
 std::optional<std::string> QtClipboard::text() {
+  // Another program's text comes straight from the X server into one buffer; our own reply,
+  // which only our event loop can serve, and anything but UTF-8 go through Qt.
+  if (x11_.usable() && !QGuiApplication::clipboard()->ownsClipboard()) {
+    X11ClipboardReader::Result read = x11_.read(std::chrono::seconds(5));
+    if (read.text) return std::move(read.text);
+    if (!read.answered) return std::nullopt;
+  }
   const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
   if (data == nullptr || !data->hasText()) return std::nullopt;
   // A job text can be tens of megabytes: take the UTF-8 bytes as the owner offers them rather

@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include "platform/Clipboard.h"
+#include "platform/X11ClipboardReader.h"
 
 // The desktop clipboard (clipboard mode, not the X selection) through QClipboard.
 class QtClipboard final : public QObject, public Clipboard {
@@ -18,4 +19,5 @@ class QtClipboard final : public QObject, public Clipboard {
 
  private:
   std::uint64_t changes_ = 0;
+  X11ClipboardReader x11_;
 };

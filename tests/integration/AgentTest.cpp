@@ -44,7 +44,7 @@ TEST_F(AgentTest, StartsWithAllFourSwitchesStored) {
     ASSERT_TRUE(value.has_value()) << key;
     EXPECT_TRUE(*value == "0" || *value == "1") << key << "=" << *value;
   }
-  EXPECT_TRUE(agent->running());
+  EXPECT_TRUE(agent->running()) << agent->standardError();
 }
 
 TEST_F(AgentTest, FolderJobIsPickedUpAndBothFilesDisappear) {

@@ -44,9 +44,15 @@ std::vector<std::string> environmentFor(const std::filesystem::path& home) {
 }  // namespace
 
 AgentProcess::AgentProcess(const std::string& program, const std::filesystem::path& home,
-                           std::vector<std::string> arguments)
-    : errorLog_(home / "agent-stderr.log") {
+                           std::vector<std::string> arguments,
+                           const std::vector<std::string>& extraEnvironment)
+    : errorLog_(home / (std::filesystem::path(program).filename().string() + "-stderr.log")) {
   std::vector<std::string> env = environmentFor(home);
+  for (const std::string& entry : extraEnvironment) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+    env.push_back(entry);
+  }
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
@@ -74,6 +80,7 @@ bool AgentProcess::running() {
   int status = 0;
   if (::waitpid(pid_, &status, WNOHANG) == pid_) {
     pid_ = -1;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return false;
   }
   return true;

@@ -12,8 +12,10 @@
 // CUPS_SERVER come from the test environment. Stopped (SIGTERM, then SIGKILL) on destruction.
 class AgentProcess {
  public:
+  // extraEnvironment entries ("NAME=value") are added last and win.
   AgentProcess(const std::string& program, const std::filesystem::path& home,
-               std::vector<std::string> arguments = {});
+               std::vector<std::string> arguments = {},
+               const std::vector<std::string>& extraEnvironment = {});
   ~AgentProcess();
   AgentProcess(const AgentProcess&) = delete;
   AgentProcess& operator=(const AgentProcess&) = delete;
@@ -22,8 +24,11 @@ class AgentProcess {
   // Stops the process and returns what it wrote to standard error.
   std::string stop();
   std::string standardError() const;
+  // The exit status once it has ended by itself; -1 while running or when killed.
+  int exitStatus() const { return exitStatus_; }
 
  private:
+  int exitStatus_ = -1;
   pid_t pid_ = -1;
   std::filesystem::path errorLog_;
 };

@@ -12,7 +12,6 @@
 #include "intake/PrintJobProcess.h"
 #include "platform/Clipboard.h"
 #include "platform/Paths.h"
-#include "platform/PrintSystem.h"
 #include "platform/Ticker.h"
 
 // An in-memory clipboard that counts how often it is read.
@@ -64,21 +63,12 @@ class FixedPaths final : public Paths {
   std::string documentsDirectory() const override { return (home_ / "Documents").string(); }
   std::string desktopDirectory() const override { return (home_ / "Desktop").string(); }
   std::optional<std::string> temporaryDirectory() const override {
+    std::filesystem::create_directories(home_ / "tmp");
     return (home_ / "tmp").string() + "/";
   }
 
  private:
   std::filesystem::path home_;
-};
-
-class FakePrintSystem final : public PrintSystem {
- public:
-  std::vector<std::string> printerNames() override {
-    ++queries;
-    return printers;
-  }
-  std::vector<std::string> printers{"Office Printer"};
-  int queries = 0;
 };
 
 class RecordingFolderJobs final : public PrintJobProcess {

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cups/cups.h>
+
+#include <memory>
+#include <string>
+
+// Owners for what libcups hands out. The agent runs for weeks and talks to CUPS on every job, so
+// each connection, destination, option array and IPP message is freed on every path out.
+
+struct CupsConnectionClose {
+  void operator()(http_t* http) const { httpClose(http); }
+};
+using CupsConnection = std::unique_ptr<http_t, CupsConnectionClose>;
+
+// A single destination from cupsGetNamedDest.
+struct CupsDestFree {
+  void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+using CupsDest = std::unique_ptr<cups_dest_t, CupsDestFree>;
+
+struct CupsDestInfoFree {
+  void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
+};
+using CupsDestInfo = std::unique_ptr<cups_dinfo_t, CupsDestInfoFree>;
+
+struct IppMessageDelete {
+  void operator()(ipp_t* message) const { ippDelete(message); }
+};
+using IppMessage = std::unique_ptr<ipp_t, IppMessageDelete>;
+
+// An option array built with cupsAddOption.
+class CupsOptions {
+ public:
+  CupsOptions() = default;
+  ~CupsOptions() { cupsFreeOptions(count_, options_); }
+  CupsOptions(const CupsOptions&) = delete;
+  CupsOptions& operator=(const CupsOptions&) = delete;
+
+  void add(const char* name, const std::string& value) {
+    count_ = cupsAddOption(name, value.c_str(), count_, &options_);
+  }
+  const char* get(const char* name) const { return cupsGetOption(name, count_, options_); }
+  int count() const { return count_; }
+  cups_option_t* data() const { return options_; }
+
+ private:
+  int count_ = 0;
+  cups_option_t* options_ = nullptr;
+};
+
+// A connection of our own to the scheduler the environment names (CUPS_SERVER, client.conf),
+// opened the way libcups opens its default one. A job gets its own connection so that a
+// transfer broken half-way never leaves the shared default connection in the middle of a
+// request.
+inline CupsConnection connectToScheduler() {
+  return CupsConnection(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                                     1, 30000, nullptr));
+}

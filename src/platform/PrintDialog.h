@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What the print dialog starts with.
+struct PrintDialogRequest {
+  std::string printerName;  // preselected printer; empty: the dialog's own choice
+  std::int32_t copies = 1;
+  bool collate = false;
+  std::int32_t duplexMode = 1;  // 1 one-sided, 2 long edge, 3 short edge
+  bool pageSetup = false;       // offer the paper settings too
+  bool bringToFront = false;    // raise and activate above the user's other windows
+};
+
+// What the user chose.
+struct PrintDialogChoice {
+  std::string printerName;  // as the print system accepts it (a queue name is fine)
+  std::int32_t copies = 1;
+  bool collate = false;
+  std::int32_t duplexMode = 1;
+  std::optional<std::string> pageRanges;  // "2-5"; nothing for all pages
+};
+
+// The print dialog, behind a seam so that tests can pre-answer it.
+class PrintDialog {
+ public:
+  virtual ~PrintDialog() = default;
+  // Runs modally; nothing when the user cancels.
+  virtual std::optional<PrintDialogChoice> run(const PrintDialogRequest& request) = 0;
+};
+
+// Shows how far a large document has gone to the printing system.
+class ProgressIndicator {
+ public:
+  virtual ~ProgressIndicator() = default;
+  virtual void begin(const std::string& label, std::size_t total) = 0;
+  virtual void advance(std::size_t done) = 0;
+  virtual void end() = 0;
+};

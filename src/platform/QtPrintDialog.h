@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/PrintDialog.h"
+
+// Qt's print dialog on CUPS. The dialog speaks of queue names; queueFor maps a printer name
+// as users see it to its queue.
+class QtPrintDialog final : public PrintDialog {
+ public:
+  using QueueResolver = std::function<std::optional<std::string>(const std::string&)>;
+  explicit QtPrintDialog(QueueResolver queueFor) : queueFor_(std::move(queueFor)) {}
+
+  std::optional<PrintDialogChoice> run(const PrintDialogRequest& request) override;
+
+ private:
+  QueueResolver queueFor_;
+};
+
+// A progress window for documents large enough that sending them takes a moment.
+class QtProgressIndicator final : public ProgressIndicator {
+ public:
+  QtProgressIndicator();
+  ~QtProgressIndicator() override;
+  void begin(const std::string& label, std::size_t total) override;
+  void advance(std::size_t done) override;
+  void end() override;
+
+ private:
+  struct Window;
+  Window* window_ = nullptr;
+  std::size_t total_ = 0;
+};

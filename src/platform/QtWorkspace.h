@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+class QtWorkspace final : public Workspace {
+ public:
+  void activateApplication() override;
+};

@@ -1,0 +1,171 @@
+#include "printing/PrinterProcess.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "config/TableViewControler.h"
+#include "intake/Base64.h"
+#include "intake/JobValues.h"
+#include "intake/TextValue.h"
+#include "platform/Paths.h"
+#include "platform/PrintDialog.h"
+#include "printing/InputSlot.h"
+#include "printing/PdfDocument.h"
+#include "printing/Settings.h"
+
+namespace {
+
+// Below this a job reaches CUPS before a progress window could even be seen.
+constexpr std::size_t kProgressThreshold = 4 * 1024 * 1024;
+
+bool isDuplexMode(std::int32_t mode) { return mode >= 1 && mode <= 3; }
+
+std::string jobNameFor(const std::optional<std::string>& documentName) {
+  if (!documentName || documentName->empty()) return "Zelbrin Client";
+  // Users see this in their print queue; the server's path to the file means nothing here.
+  const std::size_t slash = documentName->find_last_of("/\\");
+  const std::string base =
+      slash == std::string::npos ? *documentName : documentName->substr(slash + 1);
+  return base.empty() ? "Zelbrin Client" : base;
+}
+
+}  // namespace
+
+bool PrinterProcess::printerExists(const std::string& name) {
+  const std::vector<std::string> names = services_.printSystem.printerNames();
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::optional<std::string> PrinterProcess::slotFor(const std::string& printer,
+                                                   std::string_view tray) {
+  const std::string target =
+      printer.empty() ? services_.printSystem.defaultPrinter().value_or("") : printer;
+  if (target.empty()) return std::nullopt;
+  return InputSlot::choose(tray, services_.printSystem.inputSlots(target));
+}
+
+void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobValues& job) {
+  const std::optional<std::string> defaultPrinter = services_.printSystem.defaultPrinter();
+  const std::string& wanted =
+      request.printerName.empty() ? defaultPrinter.value_or("") : request.printerName;
+  // A name no printer bears leaves the choice to CUPS: its default destination.
+  std::string printer = (!wanted.empty() && printerExists(wanted)) ? wanted : std::string();
+
+  PrintOptions options;
+  options.collate = TextValue::boolValue(request.collate);
+  if (request.collate == "true") options.copies = request.copies;
+  std::cerr << request.collate << " - collate," << static_cast<std::uint32_t>(request.copies)
+            << " - copies\n";
+
+  const std::optional<PageSize> firstPage = PdfDocument::firstPageSize(request.document);
+  if (!firstPage) {
+    std::cerr << "zelbrin-client: the document is not a readable PDF; nothing printed\n";
+    job.defaultPrinterJob = false;
+    return;
+  }
+  if (request.chkState == "1") {
+    if (isDuplexMode(request.duplex)) options.duplexMode = request.duplex;
+    options.inputSlot = slotFor(printer, request.tray);
+    options.media = firstPage;
+  }
+  options.jobName = jobNameFor(request.documentName);
+
+  if (!request.printerName.empty()) {
+    submit(printer, request.document, options);
+    return;
+  }
+
+  PrintDialogRequest dialog;
+  bool show = false;
+  if (job.defaultPrinterJob) {
+    show = job.dialogOption != "0";
+    job.defaultPrinterJob = false;
+  } else if (defaultPrinter && !request.dialog) {
+    show = false;
+  } else {
+    // Asked for, or there is no default printer to print on without asking.
+    show = true;
+    dialog.pageSetup = true;
+    dialog.bringToFront = true;
+  }
+  if (show) {
+    dialog.printerName = printer;
+    dialog.copies = options.copies.value_or(1);
+    dialog.collate = options.collate;
+    dialog.duplexMode = options.duplexMode.value_or(1);
+    if (!askUser(dialog, printer, options)) return;
+  }
+  submit(printer, request.document, options);
+}
+
+void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& settings) {
+  const std::string printer =
+      (settings.PrinterName && printerExists(*settings.PrinterName)) ? *settings.PrinterName : "";
+  const std::string documents = services_.paths.documentsDirectory();
+  const bool mapped = TableViewControler::isOn(documents, TableViewControler::kMappedSettings);
+  const std::string pdf = Base64::dataFromBase64String(settings.Job.value_or(""));
+  const std::string collate = settings.Collate.value_or("");
+
+  PrintOptions options;
+  options.collate = TextValue::boolValue(collate);
+  if (collate == "true") options.copies = settings.Copies;
+  options.jobName = jobNameFor(settings.DocumentName);
+
+  const std::optional<PageSize> firstPage = PdfDocument::firstPageSize(pdf);
+  if (firstPage) {
+    if (mapped) {
+      // Only a job that names its printer (a default-printer job) gets a tray.
+      if (!printer.empty()) {
+        options.inputSlot = InputSlot::choose(settings.Tray.value_or(""),
+                                              services_.printSystem.inputSlots(printer));
+      }
+      options.media = firstPage;
+      options.duplexMode = Settings::DuplexNumber(settings.Duplex.value_or(""));
+    }
+    const bool show = settings.ServerPrinterType == "ZelbrinDefault"
+                          ? TableViewControler::isOn(documents, TableViewControler::kDialog)
+                          : settings.ShowPrintPanel;
+    std::string target = printer;
+    bool go = true;
+    if (show) {
+      PrintDialogRequest dialog;
+      dialog.printerName = printer;
+      dialog.copies = options.copies.value_or(1);
+      dialog.collate = options.collate;
+      dialog.duplexMode = options.duplexMode.value_or(1);
+      dialog.pageSetup = true;
+      go = askUser(dialog, target, options);
+    }
+    if (go) submit(target, pdf, options);
+  } else {
+    std::cerr << "zelbrin-client: the document is not a readable PDF; nothing printed\n";
+  }
+  settings.Job = std::string();
+}
+
+bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& printer,
+                             PrintOptions& options) {
+  const std::optional<PrintDialogChoice> choice = services_.dialog.run(request);
+  if (!choice) return false;
+  printer = choice->printerName;
+  // Only what the user changed overrides the job: an untouched field keeps the queue's own
+  // default where the job set none.
+  if (choice->copies != request.copies) options.copies = choice->copies;
+  if (choice->collate != request.collate) options.collate = choice->collate;
+  if (choice->duplexMode != request.duplexMode) options.duplexMode = choice->duplexMode;
+  options.pageRanges = choice->pageRanges;
+  return true;
+}
+
+void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
+                            const PrintOptions& options) {
+  const bool showProgress = pdf.size() >= kProgressThreshold;
+  if (showProgress)
+    services_.progress.begin("Sending " + options.jobName + " to the printer", pdf.size());
+  const PrintSubmission result = services_.printSystem.printPdf(
+      printer, pdf, options, [&](std::size_t sent, std::size_t /*total*/) {
+        if (showProgress) services_.progress.advance(sent);
+      });
+  if (showProgress) services_.progress.end();
+  if (!result.submitted) std::cerr << "zelbrin-client: printing failed: " << result.error << '\n';
+}

@@ -1,0 +1,48 @@
+#include "printing/WindowsDriverPrint.h"
+
+#include <iostream>
+
+#include "config/AtomicFile.h"
+#include "intake/Base64.h"
+#include "platform/Paths.h"
+#include "platform/PrintSystem.h"
+
+namespace {
+constexpr const char* kRawFormat = "application/vnd.cups-raw";
+}
+
+void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
+                                            const std::string& printerName) {
+  const std::optional<std::string> folder = paths_.temporaryDirectory();
+  if (!folder) {
+    std::cerr << "zelbrin-client: no private temporary folder; raw job not sent\n";
+    return;
+  }
+  const std::string path = *folder + "temp.txt";
+  // Printer-ready data may hold anything a document holds: readable by this user only.
+  if (!AtomicFile::write(path, Base64::dataFromBase64String(rawData), 0600)) return;
+
+  const RawSubmission result = printSystem_.printRaw(printerName, path, "Zelbrin Client");
+  switch (result.result) {
+    case RawSubmission::Result::Submitted:
+      return;
+    case RawSubmission::Result::NotAPrinter:
+      std::cerr << "Either got an error from PMSessionGetDestinationType or the print destination "
+                   "wasn't kPMDestinationPrinter\n";
+      return;
+    case RawSubmission::Result::PrinterUnavailable:
+      std::cerr << "Got an error from PMSessionGetCurrentPrinter (" << result.status << ")\n";
+      return;
+    case RawSubmission::Result::FormatsUnavailable:
+      // Nothing says what the printer accepts: CUPS itself is out of reach.
+      std::cerr << "zelbrin-client: cannot read the formats that " << printerName
+                << " accepts: " << result.error << '\n';
+      return;
+    case RawSubmission::Result::RawNotSupported:
+      std::cerr << "MIME type " << kRawFormat << " isn't supported by the printer\n";
+      return;
+    case RawSubmission::Result::SubmitFailed:
+      std::cerr << "PMPrinterPrintWithFile returned error " << result.status << '\n';
+      return;
+  }
+}

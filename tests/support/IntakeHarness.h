@@ -1,0 +1,49 @@
+#pragma once
+
+#include "intake/JobValues.h"
+#include "intake/PastboardController.h"
+#include "printing/PrinterProcess.h"
+#include "printing/WindowsDriverPrint.h"
+#include "support/Fakes.h"
+#include "support/PrintFakes.h"
+
+// The job controller with every platform service faked, in a private home folder.
+struct IntakeHarness {
+  std::filesystem::path drive() const { return home.path() / "Documents" / "ZbDataDrive"; }
+  std::filesystem::path support() const {
+    return home.path() / "Documents" / "com.kestrova.ZelbrinClient";
+  }
+  void putFolderJob(std::string_view text) const {
+    writeFile(drive() / "pjob.data", text);
+    writeFile(drive() / "pjobd.data", "");
+  }
+  void setSwitch(const std::string& key, const std::string& value) const {
+    const std::filesystem::path file = support() / "ZelbrinSettings.xml";
+    std::string xml = readFile(file);
+    if (xml.empty()) xml = "<ZelbrinSettings><Settings/></ZelbrinSettings>";
+    const std::string attribute = key + "=\"";
+    const std::size_t at = xml.find(attribute);
+    if (at == std::string::npos) {
+      xml.insert(xml.find("<Settings") + 9, " " + attribute + value + "\"");
+    } else {
+      const std::size_t end = xml.find('"', at + attribute.size());
+      xml.replace(at + attribute.size(), end - at - attribute.size(), value);
+    }
+    writeFile(file, xml);
+  }
+
+  TempFolder home;
+  FixedPaths paths{home.path()};
+  FakeClipboard clipboard;
+  FakeTicker ticker;
+  RecordingPrintSystem printSystem;
+  ScriptedPrintDialog dialog;
+  RecordingProgress progress;
+  RecordingWorkspace workspace;
+  RecordingFolderJobs folderJobs;
+  JobValues job;
+  PrinterProcess printer{{printSystem, dialog, progress, paths}};
+  WindowsDriverPrint rawPrinter{printSystem, paths};
+  PastboardController controller{
+      {clipboard, paths, printSystem, ticker, folderJobs, job, printer, rawPrinter, workspace}};
+};

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/PrintDialog.h"
+#include "platform/PrintSystem.h"
+#include "platform/Workspace.h"
+
+// A print system that records what would have gone to CUPS.
+class RecordingPrintSystem final : public PrintSystem {
+ public:
+  struct PdfJob {
+    std::string printer;
+    std::string pdf;
+    PrintOptions options;
+  };
+  struct RawJob {
+    std::string printer;
+    std::string bytes;
+  };
+
+  std::vector<std::string> printerNames() override {
+    ++nameQueries;
+    return printers;
+  }
+  std::optional<std::string> defaultPrinter() override { return defaultName; }
+  std::optional<std::vector<std::string>> inputSlots(const std::string& printer) override {
+    return printer == slotPrinter ? slotChoices : std::nullopt;
+  }
+  PrintSubmission printPdf(const std::string& printer, std::string_view pdf,
+                           const PrintOptions& options, const PrintProgress& progress) override {
+    pdfJobs.push_back({printer, std::string(pdf), options});
+    if (progress) progress(pdf.size(), pdf.size());
+    return {true, static_cast<int>(pdfJobs.size()), ""};
+  }
+  RawSubmission printRaw(const std::string& printer, const std::string& filePath,
+                         const std::string& /*jobName*/) override {
+    RawSubmission result;
+    result.result = rawResult;
+    if (rawResult == RawSubmission::Result::Submitted) {
+      std::string bytes;
+      if (FILE* f = std::fopen(filePath.c_str(), "rb")) {
+        char buffer[4096];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, got);
+        std::fclose(f);
+      }
+      rawJobs.push_back({printer, bytes});
+    }
+    return result;
+  }
+
+  std::vector<std::string> printers{"Office Printer", "Label Printer"};
+  std::optional<std::string> defaultName = "Office Printer";
+  std::string slotPrinter = "Office Printer";
+  std::optional<std::vector<std::string>> slotChoices =
+      std::vector<std::string>{"Tray1", "Tray2", "Manual"};
+  RawSubmission::Result rawResult = RawSubmission::Result::Submitted;
+  std::vector<PdfJob> pdfJobs;
+  std::vector<RawJob> rawJobs;
+  int nameQueries = 0;
+};
+
+// A print dialog answered in advance, like a user would.
+class ScriptedPrintDialog final : public PrintDialog {
+ public:
+  std::optional<PrintDialogChoice> run(const PrintDialogRequest& request) override {
+    requests.push_back(request);
+    if (cancel) return std::nullopt;
+    PrintDialogChoice choice;
+    choice.printerName = request.printerName;
+    choice.copies = request.copies;
+    choice.collate = request.collate;
+    choice.duplexMode = request.duplexMode;
+    if (answer) answer(choice);
+    return choice;
+  }
+  bool cancel = false;
+  std::function<void(PrintDialogChoice&)> answer;  // what the user changes
+  std::vector<PrintDialogRequest> requests;
+};
+
+class RecordingProgress final : public ProgressIndicator {
+ public:
+  void begin(const std::string& label, std::size_t total) override {
+    labels.push_back(label);
+    totals.push_back(total);
+  }
+  void advance(std::size_t done) override { last = done; }
+  void end() override { ++ended; }
+  std::vector<std::string> labels;
+  std::vector<std::size_t> totals;
+  std::size_t last = 0;
+  int ended = 0;
+};
+
+class RecordingWorkspace final : public Workspace {
+ public:
+  void activateApplication() override { ++activations; }
+  int activations = 0;
+};
