@@ -1,13 +1,21 @@
 #pragma once
 
+#include <memory>
+#include <optional>
+#include <pugixml.hpp>
 #include <string>
+#include <string_view>
 
 class Paths;
 
-// Home of the agent's files: ~/Documents/com.kestrova.ZelbrinClient.
+// Home of the agent's files, ~/Documents/com.kestrova.ZelbrinClient, and keeper of the printer
+// pair file PrinterPair.xml in it: one attribute of the root element per pair, named by the pair
+// key (the filtered server printer name) and holding the local printer's name. Nothing is cached:
+// every operation goes to the file, so any number of instances may exist side by side.
 class XMLUtil {
  public:
   static constexpr const char* kSupportFolderName = "com.kestrova.ZelbrinClient";
+  static constexpr const char* kPairFileName = "PrinterPair.xml";
 
   explicit XMLUtil(const Paths& paths) : paths_(paths) {}
 
@@ -16,6 +24,32 @@ class XMLUtil {
   // that the write that follows fails and is reported too.
   std::string getSavePath() const;
 
+  // The pair key of a server printer name: spaces dropped, "Printer" put in front unless the name
+  // begins with a letter, then everything but A-Z, a-z and 0-9 dropped. The key always begins
+  // with an ASCII letter, so that it is a valid attribute name: a name that would leave nothing,
+  // or a key beginning with a digit (a non-ASCII letter followed by a digit), gets the "Printer"
+  // prefix too. Filtering a key again gives the same key.
+  static std::string stringFilter(std::string_view serverPrinterName);
+  // The text itself when its first character is a Unicode letter or mark, else "Printer " and
+  // the text. An empty text has no letter to begin with and gets the prefix.
+  static std::string checkIfStringIsDigit(std::string_view text);
+
+  // Stores a pair under stringFilter(nameOrKey). A key that is already stored keeps its printer.
+  // A missing or unreadable pair file is replaced by one holding just this pair.
+  void addElementToXML(std::string_view nameOrKey, std::string_view localPrinter) const;
+  // The local printer stored under the key (taken as it is); the empty key answers the printer of
+  // the last pair. Nothing when there is no such pair or no readable pair file.
+  std::optional<std::string> loadDataFromXML(std::string_view key) const;
+  bool attributExist(std::string_view key) const;
+  // Removes the pair and rewrites the file; without a readable pair file nothing is written and
+  // "Could not write document out..." goes to standard error.
+  void deleteDataFromXMLFile(std::string_view key) const;
+  // The parsed pair file; nothing when it is missing or cannot be read.
+  std::unique_ptr<pugi::xml_document> getXMLDocument() const;
+
  private:
+  // Reading needs no folder, so the path is built without creating one.
+  std::string pairFilePath() const;
+
   const Paths& paths_;
 };

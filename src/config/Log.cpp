@@ -1,0 +1,137 @@
+#include "config/Log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "config/XMLUtil.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "printing/Settings.h"
+
+namespace {
+
+constexpr std::string_view kNull = "(null)";
+
+// The length of the well-formed UTF-8 sequence at the start of bytes and its code point;
+// nothing when the bytes there are not UTF-8 (overlong forms and surrogates included).
+std::optional<std::pair<std::size_t, char32_t>> decodeUtf8(std::string_view bytes) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length;
+  char32_t code;
+  char32_t minimum;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, code = lead & 0x1Fu, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, code = lead & 0x0Fu, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, code = lead & 0x07u, minimum = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  if (bytes.size() < length) return std::nullopt;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return std::nullopt;
+    code = (code << 6) | (byte(i) & 0x3Fu);
+  }
+  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
+  return std::make_pair(length, code);
+}
+
+// The text as ASCII. An accented letter in a document name must not cost the whole entry.
+void appendAscii(std::string& out, std::string_view text) {
+  char escape[16];
+  while (!text.empty()) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    if (lead < 0x80) {
+      out += text.front();
+      text.remove_prefix(1);
+    } else if (const auto decoded = decodeUtf8(text)) {
+      const auto [length, code] = *decoded;
+      std::snprintf(escape, sizeof escape, code > 0xFFFF ? "\\U%08X" : "\\u%04X",
+                    static_cast<unsigned>(code));
+      out += escape;
+      text.remove_prefix(length);
+    } else {
+      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(lead));
+      out += escape;
+      text.remove_prefix(1);
+    }
+  }
+}
+
+std::string makeEntry(std::optional<std::string_view> type, std::optional<std::string_view> data) {
+  std::string entry = "\r ";
+  appendAscii(entry, type.value_or(kNull));
+  entry += " --> ";
+  appendAscii(entry, data.value_or(kNull));
+  entry += ' ';
+  return entry;
+}
+
+void reportFailure(const std::string& path, const char* why) {
+  std::cerr << "couldn't write out file to " << path << ", error is " << why << '\n';
+}
+
+// Appends to the end of the file, so that an entry costs the same however long the log has
+// grown. A failed write is cut back off, leaving the file as it was.
+void appendToFile(const std::string& path, std::string_view bytes) {
+  // Non-blocking, so that a FIFO put in the file's place cannot hang the tick.
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+  if (fd < 0) return reportFailure(path, std::strerror(errno));
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return reportFailure(path, "not a regular file");
+  }
+  const char* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      const int error = written < 0 ? errno : EIO;
+      [[maybe_unused]] const int cut = ::ftruncate(fd, info.st_size);
+      ::close(fd);
+      return reportFailure(path, std::strerror(error));
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  if (::close(fd) != 0) reportFailure(path, std::strerror(errno));
+}
+
+}  // namespace
+
+std::string Log::logFilePath() const {
+  return paths_.documentsDirectory() + "/" + XMLUtil::kSupportFolderName + "/" + kLogFileName;
+}
+
+void Log::WriteLogData(std::optional<std::string_view> data,
+                       std::optional<std::string_view> type) const {
+  appendToFile(logFilePath(), makeEntry(type, data));
+}
+
+void Log::Logging(std::optional<std::string_view> data,
+                  std::optional<std::string_view> type) const {
+  WriteLogData(data, type);
+}
+
+void Log::LogSettings(const Settings& settings) const {
+  Logging(settings.DocumentName, "DocumentName");
+  Logging(settings.Color, "Color");
+  Logging(settings.Collate, "Collate");
+  Logging(std::to_string(settings.Copies), "Copies");
+  Logging(settings.ServerPrinterType, "ServerPrinterType");
+  Logging(settings.PrinterName, "PrinterName");
+}
+
+void Log::deleteLogFile() const { FileSystem::remove(logFilePath()); }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class Paths;
+struct Settings;
+
+// The log file ~/Documents/com.kestrova.ZelbrinClient/ZelbrinLogFile.txt: the settings of every
+// folder job and the folder-redirection events, as entries "\r <type> --> <data> " with nothing
+// in between, no line feed and no time stamp. Entries are written whatever the switch "Log" says;
+// switching it off only deletes the file. Callers never learn whether an entry was written.
+class Log {
+ public:
+  static constexpr const char* kLogFileName = "ZelbrinLogFile.txt";
+
+  explicit Log(const Paths& paths) : paths_(paths) {}
+
+  // Appends one entry; a missing value is written as "(null)". The file is kept ASCII: every
+  // other character is written as \uXXXX (\UXXXXXXXX beyond U+FFFF), a byte that is not UTF-8 as
+  // \xHH. The support folder is never created here; a failed write goes to standard error.
+  void WriteLogData(std::optional<std::string_view> data,
+                    std::optional<std::string_view> type) const;
+  // What callers use: the data first, then the entry type.
+  void Logging(std::optional<std::string_view> data, std::optional<std::string_view> type) const;
+  // Six entries: DocumentName, Color, Collate, Copies, ServerPrinterType, PrinterName.
+  void LogSettings(const Settings& settings) const;
+  // For the options window's "Log" switch turned off; a file that is not there is no failure.
+  void deleteLogFile() const;
+
+  std::string logFilePath() const;
+
+ private:
+  const Paths& paths_;
+};
