@@ -1,7 +1,16 @@
 #include "app/Application.h"
 
+#include <QAction>
+#include <QCoreApplication>
+#include <QDialog>
+
+#include "ui_AboutWindow.h"
+
 Application::Application()
     : printDialog_([this](const std::string& name) { return printSystem_.queueFor(name); }),
+      savePanel_(paths_.documentsDirectory()),
+      about_(std::make_unique<QDialog>()),
+      aboutUi_(std::make_unique<Ui::AboutWindow>()),
       util_(paths_),
       tableView_(paths_, util_),
       printer_(PrinterProcess::Services{
@@ -21,17 +30,45 @@ Application::Application()
           .printer = printer_,
           .rawPrinter = rawPrinter_,
           .workspace = workspace_,
+          .prompt = prompt_,
+          .savePanel = savePanel_,
+          .utilXML = util_,
+          .tableView = tableView_,
       }) {
-  tableView_.connectOutlets(TableViewControler::CheckBoxes{
-      .MappedSettings = &mappedSettingsBox_,
-      .Dialog = &dialogBox_,
-      .log = &logBox_,
-      .RedirectedFolder = &redirectedFolderBox_,
+  aboutUi_->setupUi(about_.get());
+  aboutUi_->versionLabel->setText(
+      QStringLiteral("Version %1").arg(QCoreApplication::applicationVersion()));
+
+  // Outlets and actions. The check boxes' first-start states (MappedSettings and
+  // RedirectedFolder on, Dialog and Log off) come with the window.
+  optionsWindow_.connectTo(tableView_);
+  appDelegate_.connectOutlets(AppDelegate::Outlets{
+      .menuItem = &statusMenu_,
+      .optionsWindow = &optionsWindow_.window(),
+      .about = about_.get(),
   });
+  connectStatusMenu();
+  viewPDF_.connectOutlets(pastboard_);
+}
+
+Application::~Application() = default;
+
+void Application::connectStatusMenu() {
+  QObject::connect(statusMenu_.addAction(QStringLiteral("Options...")), &QAction::triggered,
+                   &statusMenu_, [this] { appDelegate_.openOptionWindow(); });
+  QObject::connect(statusMenu_.addAction(QStringLiteral("About Zelbrin Client")),
+                   &QAction::triggered, &statusMenu_, [this] { appDelegate_.AboutPanel(); });
+  statusMenu_.addSeparator();
+  QObject::connect(statusMenu_.addAction(QStringLiteral("Quit Zelbrin Client")),
+                   &QAction::triggered, &statusMenu_, [this] { appDelegate_.quitApp(); });
 }
 
 void Application::start() {
-  // The switches are settled before the first tick can read them.
+  // The switches and the pair table are settled before the first tick can read them.
   tableView_.awakeFromNib();
+  appDelegate_.awakeFromNib();
   pastboard_.awakeFromNib();
+  openLocalyServer_.awakeFromNib();
+  viewPDF_.awakeFromNib();
+  appDelegate_.applicationDidFinishLaunching();
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QMenu>
 #include <memory>
 
-#include "config/CheckBox.h"
+#include "app/AppDelegate.h"
+#include "app/OpenLocalyServer.h"
+#include "app/OptionsWindow.h"
+#include "app/ViewPDF.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
 #include "intake/JobValues.h"
@@ -11,24 +15,38 @@
 #include "platform/CupsPrintSystem.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtPrintDialog.h"
+#include "platform/QtPrinterPrompt.h"
+#include "platform/QtSavePanel.h"
 #include "platform/QtTicker.h"
 #include "platform/QtWorkspace.h"
 #include "platform/StandardPaths.h"
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"
 
-// The composition root: builds the long-lived objects in order, connects them, wakes them, and
-// tears them down in reverse (members are destroyed in reverse order of declaration).
+class QDialog;
+namespace Ui {
+class AboutWindow;
+}
+
+// The composition root, in the part a Cocoa program leaves to its main interface file: it makes
+// the services, the windows and the long-lived controllers (each constructed with what it
+// needs), hands every controller its widgets and wires the controls to its actions, and then
+// wakes the controllers in order. Members are destroyed in reverse order of declaration, so the
+// controllers go before the windows and services they use.
 class Application {
  public:
   Application();
+  ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  // Wakes the objects in their start-up order; the job timer runs from here on.
+  // Wakes the controllers: the switches are settled before the first tick can read them, the
+  // status item comes up, then the job timer starts.
   void start();
 
  private:
+  void connectStatusMenu();
+
   // Platform services.
   StandardPaths paths_;
   QtClipboard clipboard_;
@@ -37,22 +55,28 @@ class Application {
   QtPrintDialog printDialog_;
   QtProgressIndicator progress_;
   QtWorkspace workspace_;
+  QtSavePanel savePanel_;
 
-  // Shared job state and the settings store.
+  // Windows and the status menu.
+  OptionsWindow optionsWindow_;
+  std::unique_ptr<QDialog> about_;
+  std::unique_ptr<Ui::AboutWindow> aboutUi_;
+  QMenu statusMenu_;
+  QtPrinterPrompt prompt_;
+
+  // Shared job state, the settings store and the options window's controller.
   JobValues jobValues_;
   XMLUtil util_;
-  // First-start states of the four switches, until the options window shows them.
-  PlainCheckBox mappedSettingsBox_{1};
-  PlainCheckBox dialogBox_{0};
-  PlainCheckBox logBox_{0};
-  PlainCheckBox redirectedFolderBox_{1};
   TableViewControler tableView_;
 
   // Printing.
   PrinterProcess printer_;
   WindowsDriverPrint rawPrinter_;
 
-  // Job intake.
+  // Job intake and the rest of the interface's controllers.
   PrintJobProcess folderJobs_;
+  AppDelegate appDelegate_;
   PastboardController pastboard_;
+  OpenLocalyServer openLocalyServer_;
+  ViewPDF viewPDF_;
 };

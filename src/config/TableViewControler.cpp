@@ -1,16 +1,27 @@
 #include "config/TableViewControler.h"
 
 #include <array>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
 #include <utility>
 
+#include "config/Log.h"
+#include "config/PrinterPair.h"
 #include "config/XMLUtil.h"
 #include "config/XmlFile.h"
 #include "intake/TextValue.h"
+#include "platform/Alert.h"
+#include "platform/FileSystem.h"
+#include "platform/PairTable.h"
 #include "platform/Paths.h"
 
 namespace {
 
 constexpr const char* kSettingsQuery = "//Settings";
+
+constexpr std::string_view kMessage = "Message";
+constexpr std::string_view kAlertError = "RedirectedFolderAlert Error";
 
 std::string keyString(std::string_view key) { return std::string(key); }
 
@@ -98,6 +109,88 @@ std::unique_ptr<pugi::xml_document> TableViewControler::GetXML() {
 
 void TableViewControler::awakeFromNib() {
   LoadSettings();
-  // The pair table is filled here too once printer pairs exist.
+  populateTable();
   InitializeSettings();
+}
+
+void TableViewControler::populateTable() {
+  if (theTable_ == nullptr) return;
+  theTable_->removeAllRows();
+  // A fresh snapshot: the job side adds and deletes pairs behind the window's back.
+  const PrinterPair pp(util_);
+  for (const std::string& text : pp.mappedPrintersArray) theTable_->addRow(text);
+}
+
+void TableViewControler::btn() {
+  if (theTable_ == nullptr) return;
+  const std::optional<std::size_t> row = theTable_->selectedRow();
+  if (!row) return;
+  const std::string text = theTable_->rowName(*row);
+  std::cerr << "zelbrin-client: " << text << '\n';
+  // A key never holds "=", so this cut is right even for a local printer whose name does.
+  const std::string key = text.substr(0, text.find('='));
+  theTable_->removeRow(*row);
+  util_.deleteDataFromXMLFile(key);
+}
+
+void TableViewControler::chkState(const CheckBox& sender) {
+  if (sender.tag() != 0) return;
+  WriteSettings(kMappedSettings, std::to_string(sender.state()));
+}
+
+void TableViewControler::chkDialogState(const CheckBox& sender) {
+  if (sender.tag() != 0) return;
+  WriteSettings(kDialog, std::to_string(sender.state()));
+}
+
+void TableViewControler::Log(const CheckBox& sender) {
+  const std::string value = std::to_string(sender.state());
+  // Gone before the switch is stored: the user turned the log off to be rid of it.
+  if (sender.state() == 0) ::Log(paths_).deleteLogFile();
+  WriteSettings(kLog, value);
+}
+
+void TableViewControler::RedirectedFolder(const CheckBox& sender) {
+  if (sender.tag() != 0) return;
+  const std::string value = std::to_string(sender.state());
+  const ::Log log(paths_);
+  if (value == "0") {
+    // Switching off leaves the folder alone: it may still hold a job on its way.
+    log.Logging("Redirected Folder value 0", kMessage);
+  } else {
+    log.Logging("Redirected Folder value 1", kMessage);
+    const std::string folder =
+        paths_.documentsDirectory() + "/" + std::string(kRedirectedFolderName);
+    // Anything already standing there counts, a plain file included.
+    if (!FileSystem::exists(folder)) {
+      std::error_code error;
+      std::filesystem::create_directories(folder, error);
+      if (error) log.Logging(kAlertError, kMessage);
+    }
+  }
+  WriteSettings(kRedirectedFolder, value);
+  // The folder is of use only once the remote-desktop connection redirects it, which the user
+  // has to set up there; say so whenever redirection is switched on.
+  if (value != "0") RedirectedFolderAlert();
+}
+
+void TableViewControler::RedirectedFolderAlert() {
+  if (alert_ == nullptr) return;
+  Alert& alert = *alert_;
+  alert.beginSheet(
+      Alert::Message{
+          .messageText = std::string(kAlertMessageText),
+          .informativeText = std::string(kAlertInformativeText),
+          .buttons = {"Ok"},
+      },
+      [this, &alert](int returnCode) { alertDidEnd(alert, returnCode, nullptr); });
+}
+
+void TableViewControler::alertDidEnd(const Alert& /*alert*/, int /*returnCode*/,
+                                     const void* /*contextInfo*/) {
+  ::Log(paths_).Logging(kAlertError, kMessage);
+}
+
+std::size_t TableViewControler::numberOfRowsInTableView() const {
+  return theTable_ == nullptr ? 0 : theTable_->numberOfRows();
 }

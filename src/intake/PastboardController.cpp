@@ -8,6 +8,7 @@
 #include "config/AtomicFile.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "documents/OpenPolicy.h"
 #include "intake/Base64.h"
 #include "intake/Crypto.h"
 #include "intake/JobText.h"
@@ -17,6 +18,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/PrintSystem.h"
+#include "platform/SavePanel.h"
 #include "platform/Ticker.h"
 #include "platform/Workspace.h"
 #include "printing/PrinterProcess.h"
@@ -121,9 +123,27 @@ void PastboardController::handleFolderJob(const std::string& jobFile) {
     services_.folderJobs.PreProcessDocumentZelbrin(*text);
     return;
   }
-  UserDefined(JobText::upperCased(keyword), *text);
-  // Sending the resolved job arrives with the printer pairs; until a printer is resolved there
-  // is nothing to send.
+  const std::string upper = JobText::upperCased(keyword);
+  UserDefined(upper, *text);
+  sendFolderUserDefinedJob(upper);
+}
+
+void PastboardController::sendFolderUserDefinedJob(const std::string& keyword) {
+  JobValues& job = services_.job;
+  if (keyword == JobText::kUserDefinedDriver) {
+    if (!job.printerPromptCancelled && hasResolvedPrinter()) {
+      services_.rawPrinter.printWindowsDriver(job.rawJobData.value_or(""), *macPrinterName_);
+    }
+    return;
+  }
+  if (macPrinterName_ && *macPrinterName_ != kNoLocalPrinter) {
+    const std::string mapped =
+        TableViewControler::GetOptionsValue(services_.paths.documentsDirectory(),
+                                            TableViewControler::kMappedSettings)
+            .value_or("");
+    printing(job.userDefinedPdfData.value_or(""), false, nullptr, job.jobTray, job.duplexMode,
+             *macPrinterName_, mapped, job.jobCollate, job.jobCopies);
+  }
 }
 
 bool PastboardController::clipboardUnchangedSinceLastLook() const {
@@ -209,6 +229,11 @@ void PastboardController::carryOutCommand() {
   const std::string command = *importedStringFile_;
   const std::string upper = JobText::upperCased(command);
 
+  if (command == JobText::kZelbrinSave) {
+    const auto fields = JobText::fieldView(*pdfFile_);
+    file_ = std::string(fields[2]);
+    saveFile(std::string(fields[1]), clipboard);
+  }
   if (services_.printSystem.printerNames().empty()) {
     std::cerr << "zelbrin-client: no local printer; \"" << printable(command)
               << "\" job not carried out\n";
@@ -238,11 +263,15 @@ void PastboardController::carryOutCommand() {
             .value_or("");
     printing(job.userDefinedPdfData.value_or(""), false, &clipboard, job.jobTray, job.duplexMode,
              *macPrinterName_, mapped, job.jobCollate, job.jobCopies);
+  } else if (command == JobText::kZelbrinOpen) {
+    openFile(tempURL_.value_or(""));
+    hashTemp_.reset();
   }
   if (isZbComand()) returnStringIntoClipboard(clipboard);
 }
 
 std::string PastboardController::prepareDocument() {
+  tempCopyWritten_ = false;
   const auto fields = JobText::fieldView(*pdfFile_);
   name_ = std::string(fields[1]);
   const std::string_view dataToDecrypt = fields[2];
@@ -257,7 +286,7 @@ std::string PastboardController::prepareDocument() {
   if (hasBatExtension(fileName)) fileName = fileName.substr(0, fileName.rfind('.')) + ".txt";
   tempURL_ = *tempFolderPath_ + "/" + fileName;
   if (const std::optional<std::string> plain = AesCBCDecryption(document)) {
-    AtomicFile::write(*tempURL_, *plain, 0600);
+    tempCopyWritten_ = AtomicFile::write(*tempURL_, *plain, 0600);
   }
   return document;
 }
@@ -335,9 +364,41 @@ bool PastboardController::isZbComand() const {
          command == JobText::kZelbrinSave || command == JobText::kZelbrinOpen;
 }
 
-void PastboardController::UserDefined(std::string_view keyword, std::string_view /*text*/) {
-  // Pairing server printers with local ones arrives with the printer pair store; until then a
-  // user-defined job resolves no printer and nothing is sent.
-  std::cerr << "zelbrin-client: \"" << printable(keyword)
-            << "\" job received; this version has no user-defined printers\n";
+void PastboardController::saveFile(const std::string& name, Clipboard& pasteboard) {
+  pasteboard.clear();
+  returnStringIntoClipboard(pasteboard);
+  const std::optional<std::string> path = services_.savePanel.run(plainFileName(name));
+  if (!path) return;
+  returnStringIntoClipboard(pasteboard);
+  // Never decrypted: the save command's payload is the document itself.
+  if (!AtomicFile::write(*path, Base64::dataFromBase64String(file_.value_or("")))) {
+    std::cerr << "zelbrin-client: the document was not saved\n";
+  }
+}
+
+void PastboardController::openFile(const std::string& path) {
+  if (!tempCopyWritten_) {
+    std::cerr << "zelbrin-client: the document to open did not decrypt; nothing opened\n";
+    return;
+  }
+  const std::size_t dot = path.rfind('.');
+  if (dot != std::string::npos && JobText::upperCased(path.substr(dot + 1)) == "TXT") {
+    const std::optional<std::string> text = FileSystem::readRegularFile(path);
+    if (text) {
+      if (const std::optional<std::string> link = OpenPolicy::linkInText(*text)) {
+        if (OpenPolicy::isWebLink(*link)) {
+          services_.workspace.openUrl(*link);
+        } else {
+          std::cerr << "zelbrin-client: not opening \"" << printable(*link)
+                    << "\": only http and https links are opened\n";
+        }
+        return;
+      }
+    }
+  }
+  if (const std::optional<std::string> why = OpenPolicy::refusal(path)) {
+    std::cerr << "zelbrin-client: not opening " << path << ": " << *why << '\n';
+    return;
+  }
+  services_.workspace.openFile(path);
 }

@@ -13,9 +13,13 @@ class Paths;
 class PrintJobProcess;
 class PrintSystem;
 class PrinterProcess;
+class PrinterPrompt;
+class SavePanel;
+class TableViewControler;
 class Ticker;
 class WindowsDriverPrint;
 class Workspace;
+class XMLUtil;
 
 // The central controller of job intake. A one-second tick looks into the redirected folder and,
 // when no folder job is ready, at the clipboard; it carries out at most one job per tick, and
@@ -33,6 +37,10 @@ class PastboardController {
     PrinterProcess& printer;
     WindowsDriverPrint& rawPrinter;
     Workspace& workspace;
+    PrinterPrompt& prompt;
+    SavePanel& savePanel;
+    XMLUtil& utilXML;
+    TableViewControler& tableView;
   };
 
   static constexpr std::string_view kRedirectedFolderName = "ZbDataDrive";
@@ -65,6 +73,20 @@ class PastboardController {
   void UserDefined(std::string_view keyword, std::string_view text);
   // Whether a printer of exactly that name is installed.
   bool doesPrinterExist(const std::optional<std::string>& name);
+  // Tray, duplex, colour, copies and collate of a user-defined PDF job; nothing when the text
+  // is too short to hold them.
+  std::optional<std::vector<std::string>> getValueFromUserDefinedPDFString(
+      std::string_view text) const;
+
+  // The printer prompt: runs it modally and hands its answer to the button actions.
+  void RunModalWindow();
+  void startBtn(const std::optional<std::string>& selected);
+  void cancelBtn();
+
+  // The save command: asks where, then writes the document (never decrypted).
+  void saveFile(const std::string& name, Clipboard& pasteboard);
+  // The open command: opens the temporary copy, or the web link a text file holds.
+  void openFile(const std::string& path);
 
   // The clipboard print routine: prints the PDF, then empties the given clipboard (if any).
   void printing(std::string_view document, bool dialog, Clipboard* pasteboard,
@@ -81,6 +103,7 @@ class PastboardController {
   const std::optional<std::string>& settingsBlock() const { return settingsBlock_; }
   const std::optional<std::string>& macPrinterName() const { return macPrinterName_; }
   const std::optional<std::string>& tempURL() const { return tempURL_; }
+  const std::optional<std::string>& ServerPrinter() const { return ServerPrinter_; }
   const JobValues& jobValues() const { return services_.job; }
 
  private:
@@ -95,6 +118,11 @@ class PastboardController {
   // payload only Base64-decoded: that is the document the print commands use.
   std::string prepareDocument();
   bool hasResolvedPrinter() const;
+  void userDefinedPdf(std::string_view keyword, std::string_view text);
+  void userDefinedDriver(std::string_view keyword, std::string_view text);
+  // Asks the user for the local printer of a server printer; the answer lands in the job values.
+  std::optional<std::string> askForPrinter();
+  void sendFolderUserDefinedJob(const std::string& keyword);
   static void reject(std::string_view keyword, std::string_view why);
 
   Services services_;
@@ -108,6 +136,11 @@ class PastboardController {
   std::optional<std::string> name_;
   std::optional<std::string> tempFolderPath_;
   std::optional<std::string> tempURL_;
+  std::optional<std::string> file_;
+  std::optional<std::string> ServerPrinter_;
+  // Whether this job's payload decrypted into the temporary copy: a copy left by an earlier job
+  // under the same name must never be opened in its place.
+  bool tempCopyWritten_ = false;
 
   // What the last look at the clipboard found, so that an unchanged clipboard is not read again.
   bool lookedAtClipboard_ = false;

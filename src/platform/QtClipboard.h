@@ -15,9 +15,15 @@ class QtClipboard final : public QObject, public Clipboard {
   std::optional<std::string> text() override;
   void clear() override;
   void setText(const std::string& text) override;
-  std::uint64_t changeCount() const override { return changes_; }
+  std::uint64_t changeCount() const override;
 
  private:
-  std::uint64_t changes_ = 0;
-  X11ClipboardReader x11_;
+  // Whether the clipboard is ours, by the X server's word where there is one: Qt can keep
+  // believing it owns the clipboard after another program took it over.
+  bool ownedByUs() const;
+
+  mutable std::uint64_t changes_ = 0;
+  mutable X11ClipboardReader x11_;
+  mutable unsigned lastOwner_ = 0;
+  unsigned ourOwner_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "platform/QtWorkspace.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QWidget>
 
 void QtWorkspace::activateApplication() {
@@ -10,4 +12,12 @@ void QtWorkspace::activateApplication() {
     widget->raise();
     widget->activateWindow();
   }
+}
+
+bool QtWorkspace::openFile(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+bool QtWorkspace::openUrl(const std::string& url) {
+  return QDesktopServices::openUrl(QUrl(QString::fromStdString(url), QUrl::StrictMode));
 }

@@ -5,4 +5,6 @@
 class QtWorkspace final : public Workspace {
  public:
   void activateApplication() override;
+  bool openFile(const std::string& path) override;
+  bool openUrl(const std::string& url) override;
 };

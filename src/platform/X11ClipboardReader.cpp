@@ -141,3 +141,10 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds ti
   result.text = std::move(text);
   return result;
 }
+
+unsigned X11ClipboardReader::owner() {
+  if (connection_ == nullptr) return XCB_NONE;
+  const XcbReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+      connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr));
+  return reply ? reply->owner : XCB_NONE;
+}

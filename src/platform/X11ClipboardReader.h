@@ -26,6 +26,8 @@ class X11ClipboardReader {
   // Must not be used while this process owns the clipboard: our own event loop is what would
   // have to answer.
   Result read(std::chrono::milliseconds timeout);
+  // The window that owns the clipboard now, as the X server sees it (0: none, or no display).
+  unsigned owner();
 
  private:
   xcb_connection_t* connection_ = nullptr;

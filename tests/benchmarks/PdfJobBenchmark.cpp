@@ -127,8 +127,10 @@ int runAgentTick() {
   JobValues job;
   PrinterProcess printer({cups, dialog, progress, paths});
   WindowsDriverPrint raw(cups, paths);
-  PastboardController controller(
-      {clipboard, paths, cups, ticker, folderJobs, job, printer, raw, workspace});
+  ScriptedPrompt prompt;
+  ScriptedSavePanel savePanel;
+  PastboardController controller({clipboard, paths, cups, ticker, folderJobs, job, printer, raw,
+                                  workspace, prompt, savePanel, util, settings});
 
   const double before = peakMegabytes();
   const auto start = Clock::now();

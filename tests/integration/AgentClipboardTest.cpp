@@ -32,7 +32,9 @@ class AgentClipboardTest : public ::testing::Test {
   void startAgent(const std::vector<std::string>& environment = {}) {
     agent = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path(),
                                            std::vector<std::string>{}, environment);
-    ASSERT_TRUE(waitFor([&] { return fs::exists(settingsFile()); }, 10s)) << agent->standardError();
+    ASSERT_TRUE(
+        waitFor([&] { return readFile(settingsFile()).find("Log=") != std::string::npos; }, 10s))
+        << agent->standardError();
   }
   fs::path settingsFile() const {
     return home.path() / "Documents" / "com.kestrova.ZelbrinClient" / "ZelbrinSettings.xml";
@@ -58,7 +60,10 @@ TEST_F(AgentClipboardTest, DefaultPrinterJobOnTheClipboardComesOutOfTheDefaultQu
   const std::string pdf = makePdf(300, 400);
   auto sender = sendDefaultPrinterJob(pdf);
   // The sender leaves as soon as someone else takes the clipboard: the agent's reply.
-  ASSERT_TRUE(waitFor([&] { return !sender->running(); }, 10s)) << agent->standardError();
+  ASSERT_TRUE(waitFor([&] { return !sender->running(); }, 10s))
+      << agent->standardError() << "\nnewest job " << newestJobId() << " (before " << before
+      << ")\nclipboard: " << clipboardSeenByOthers(nullptr).substr(0, 60)
+      << "\nsender: " << sender->standardError();
   EXPECT_EQ(sender->exitStatus(), 0);
 
   ASSERT_TRUE(waitFor([&] { return newestJobId() > before; }, 5s)) << agent->standardError();

@@ -17,7 +17,8 @@ class AgentTest : public ::testing::Test {
     agent = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path());
     // The settings file is written on start-up, before the first tick: once it is there, the
     // agent is up.
-    ASSERT_TRUE(waitFor([&] { return fs::exists(settingsFile()); }, 10s))
+    ASSERT_TRUE(
+        waitFor([&] { return readFile(settingsFile()).find("Log=") != std::string::npos; }, 10s))
         << "agent did not start: " << agent->standardError();
   }
 

@@ -5,6 +5,7 @@
 
 #include "platform/QtClipboard.h"
 #include "support/AgentProcess.h"
+#include "support/OutsideClipboard.h"
 
 using namespace std::chrono_literals;
 
@@ -17,22 +18,6 @@ bool processEventsUntil(const std::function<bool()>& condition) {
         return condition();
       },
       3s);
-}
-
-// Another program reads the clipboard. We may own it, so our event loop must keep serving the
-// selection while xclip waits for it.
-std::string readFromOutside(int* status) {
-  QProcess xclip;
-  xclip.start(QStringLiteral("xclip"),
-              {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-  waitFor(
-      [&] {
-        QCoreApplication::processEvents();
-        return xclip.waitForFinished(10) || xclip.state() == QProcess::NotRunning;
-      },
-      5s);
-  *status = xclip.exitStatus() == QProcess::NormalExit ? xclip.exitCode() : -1;
-  return xclip.readAllStandardOutput().toStdString();
 }
 
 // Another program sets the clipboard; xclip stays in the background until someone takes over.
@@ -59,15 +44,15 @@ TEST(ClipboardTest, RepliesAreSeenByOtherPrograms) {
   clipboard.setText("");
   QCoreApplication::processEvents();
   int status = -1;
-  EXPECT_EQ(readFromOutside(&status), "");
+  EXPECT_EQ(clipboardFromOutside(&status), "");
   EXPECT_EQ(status, 0) << "an emptied clipboard holds an empty text";
 
   clipboard.setText(" ");
-  EXPECT_EQ(readFromOutside(&status), " ");
+  EXPECT_EQ(clipboardFromOutside(&status), " ");
 
   clipboard.clear();
   QCoreApplication::processEvents();
-  readFromOutside(&status);
+  clipboardFromOutside(&status);
   EXPECT_NE(status, 0) << "a cleared clipboard holds no text at all";
   EXPECT_EQ(clipboard.text(), std::nullopt);
 }

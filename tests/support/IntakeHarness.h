@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/TableViewControler.h"
+#include "config/XMLUtil.h"
 #include "intake/JobValues.h"
 #include "intake/PastboardController.h"
 #include "printing/PrinterProcess.h"
@@ -44,6 +46,10 @@ struct IntakeHarness {
   JobValues job;
   PrinterProcess printer{{printSystem, dialog, progress, paths}};
   WindowsDriverPrint rawPrinter{printSystem, paths};
-  PastboardController controller{
-      {clipboard, paths, printSystem, ticker, folderJobs, job, printer, rawPrinter, workspace}};
+  ScriptedPrompt prompt;
+  ScriptedSavePanel savePanel;
+  XMLUtil utilXML{paths};
+  TableViewControler tableView{paths, utilXML};
+  PastboardController controller{{clipboard, paths, printSystem, ticker, folderJobs, job, printer,
+                                  rawPrinter, workspace, prompt, savePanel, utilXML, tableView}};
 };

@@ -8,6 +8,8 @@
 
 #include "platform/PrintDialog.h"
 #include "platform/PrintSystem.h"
+#include "platform/PrinterPrompt.h"
+#include "platform/SavePanel.h"
 #include "platform/Workspace.h"
 
 // A print system that records what would have gone to CUPS.
@@ -101,5 +103,39 @@ class RecordingProgress final : public ProgressIndicator {
 class RecordingWorkspace final : public Workspace {
  public:
   void activateApplication() override { ++activations; }
+  bool openFile(const std::string& path) override {
+    openedFiles.push_back(path);
+    return true;
+  }
+  bool openUrl(const std::string& url) override {
+    openedUrls.push_back(url);
+    return true;
+  }
   int activations = 0;
+  std::vector<std::string> openedFiles;
+  std::vector<std::string> openedUrls;
+};
+
+// The printer prompt, answered in advance.
+class ScriptedPrompt final : public PrinterPrompt {
+ public:
+  void setPrinters(const std::vector<std::string>& names) override { offered = names; }
+  Answer run() override {
+    ++runs;
+    return answer;
+  }
+  Answer answer;
+  std::vector<std::string> offered;
+  int runs = 0;
+};
+
+// The save panel, answered in advance.
+class ScriptedSavePanel final : public SavePanel {
+ public:
+  std::optional<std::string> run(const std::string& suggestedName) override {
+    suggested.push_back(suggestedName);
+    return answer;
+  }
+  std::optional<std::string> answer;
+  std::vector<std::string> suggested;
 };

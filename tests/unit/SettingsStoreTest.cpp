@@ -2,6 +2,8 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "platform/Alert.h"
+#include "platform/PairTable.h"
 #include "support/Fakes.h"
 
 namespace fs = std::filesystem;
@@ -126,6 +128,172 @@ TEST_F(SettingsStoreTest, WritesLeaveNoTemporaryFiles) {
     names.push_back(entry.path().filename().string());
   }
   EXPECT_EQ(names, std::vector<std::string>{"ZelbrinSettings.xml"});
+}
+
+}  // namespace
+
+// The options window's actions, against an in-memory pair table and alert.
+namespace {
+
+class FakePairTable final : public PairTable {
+ public:
+  void removeAllRows() override {
+    rows.clear();
+    selected.reset();
+  }
+  void addRow(const std::string& name) override { rows.push_back(name); }
+  std::size_t numberOfRows() const override { return rows.size(); }
+  std::string rowName(std::size_t row) const override { return rows.at(row); }
+  std::optional<std::size_t> selectedRow() const override { return selected; }
+  void removeRow(std::size_t row) override {
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(row));
+    selected.reset();
+  }
+
+  std::vector<std::string> rows;
+  std::optional<std::size_t> selected;
+};
+
+class FakeAlert final : public Alert {
+ public:
+  void beginSheet(const Message& message, std::function<void(int)> didEnd) override {
+    shown.push_back(message);
+    pending = std::move(didEnd);
+  }
+  void close(int returnCode) {
+    auto didEnd = std::move(pending);
+    pending = nullptr;
+    didEnd(returnCode);
+  }
+
+  std::vector<Message> shown;
+  std::function<void(int)> pending;
+};
+
+class OptionsWindowActionsTest : public SettingsStoreTest {
+ protected:
+  OptionsWindowActionsTest() {
+    store.setTheTable(&table);
+    store.setAlert(&alert);
+  }
+
+  fs::path logFile() const { return support() / "ZelbrinLogFile.txt"; }
+  fs::path redirectedFolder() const { return home.path() / "Documents" / "ZbDataDrive"; }
+  static std::string entry(std::string_view data) {
+    return "\r Message --> " + std::string(data) + " ";
+  }
+
+  FakePairTable table;
+  FakeAlert alert;
+};
+
+TEST_F(OptionsWindowActionsTest, OnlyBoxesTaggedZeroStoreTheirSwitchExceptLog) {
+  store.awakeFromNib();
+  const PlainCheckBox foreignOn{1, 7};
+  const PlainCheckBox foreignOff{0, 7};
+  store.chkState(foreignOff);
+  store.chkDialogState(foreignOn);
+  store.RedirectedFolder(foreignOff);
+  EXPECT_EQ(value("MappedSettings"), "1");
+  EXPECT_EQ(value("Dialog"), "0");
+  EXPECT_EQ(value("RedirectedFolder"), "1");
+  EXPECT_FALSE(fs::exists(logFile())) << "an ignored sender writes no log entry";
+  EXPECT_TRUE(alert.shown.empty());
+
+  store.Log(foreignOn);
+  EXPECT_EQ(value("Log"), "1") << "the log switch does not look at the tag";
+
+  store.chkState(PlainCheckBox{0});
+  store.chkDialogState(PlainCheckBox{1});
+  EXPECT_EQ(value("MappedSettings"), "0");
+  EXPECT_EQ(value("Dialog"), "1");
+  store.chkDialogState(PlainCheckBox{-1});
+  EXPECT_EQ(value("Dialog"), "-1") << "a mixed state is stored as it is, and reads as off";
+  EXPECT_FALSE(TableViewControler::isOn(documents(), "Dialog"));
+}
+
+TEST_F(OptionsWindowActionsTest, SwitchingTheLogOffDeletesTheLogFile) {
+  store.awakeFromNib();
+  writeFile(logFile(), "\r Message --> Redirected Folder value 1 ");
+  store.Log(PlainCheckBox{1});
+  EXPECT_TRUE(fs::exists(logFile())) << "switching on deletes nothing";
+  EXPECT_EQ(value("Log"), "1");
+
+  store.Log(PlainCheckBox{0});
+  EXPECT_FALSE(fs::exists(logFile()));
+  EXPECT_EQ(value("Log"), "0");
+  store.Log(PlainCheckBox{0});  // no file to delete: the switch is stored all the same
+  EXPECT_EQ(value("Log"), "0");
+}
+
+TEST_F(OptionsWindowActionsTest, RedirectionOnMakesTheFolderAndTellsTheUser) {
+  store.awakeFromNib();
+  store.RedirectedFolder(PlainCheckBox{0});
+  EXPECT_EQ(value("RedirectedFolder"), "0");
+  EXPECT_FALSE(fs::exists(redirectedFolder()));
+  EXPECT_TRUE(alert.shown.empty()) << "nothing to set up when switching off";
+
+  store.RedirectedFolder(PlainCheckBox{1});
+  EXPECT_TRUE(fs::is_directory(redirectedFolder()));
+  EXPECT_EQ(value("RedirectedFolder"), "1");
+  ASSERT_EQ(alert.shown.size(), 1U);
+  EXPECT_EQ(alert.shown[0].messageText, "Folder Redirection");
+  EXPECT_EQ(alert.shown[0].informativeText,
+            "\r For Folder Redirection to work please add redirected folder to Microsoft Remote "
+            "Desktop and reconnect to RDP session!");
+  EXPECT_EQ(alert.shown[0].buttons, std::vector<std::string>{"Ok"});
+  alert.close(0);
+  EXPECT_EQ(readFile(logFile()), entry("Redirected Folder value 0") +
+                                     entry("Redirected Folder value 1") +
+                                     entry("RedirectedFolderAlert Error"));
+
+  writeFile(redirectedFolder() / "pjob.data", "a job on its way");
+  store.RedirectedFolder(PlainCheckBox{0});
+  EXPECT_TRUE(fs::exists(redirectedFolder() / "pjob.data")) << "switching off deletes nothing";
+}
+
+TEST_F(OptionsWindowActionsTest, WhateverStandsAtTheFolderPathIsLeftAlone) {
+  store.awakeFromNib();
+  writeFile(redirectedFolder(), "a plain file");
+  store.RedirectedFolder(PlainCheckBox{1});
+  EXPECT_EQ(readFile(redirectedFolder()), "a plain file");
+  EXPECT_EQ(readFile(logFile()), entry("Redirected Folder value 1"));
+
+  // A link to nowhere counts as nothing there, and the folder cannot be made in its place.
+  fs::remove(redirectedFolder());
+  fs::create_symlink(home.path() / "gone" / "folder", redirectedFolder());
+  store.RedirectedFolder(PlainCheckBox{1});
+  EXPECT_EQ(readFile(logFile()), entry("Redirected Folder value 1") +
+                                     entry("Redirected Folder value 1") +
+                                     entry("RedirectedFolderAlert Error"));
+  EXPECT_EQ(value("RedirectedFolder"), "1") << "stored as on all the same";
+}
+
+TEST_F(OptionsWindowActionsTest, TheTableListsThePairsAndRemovesTheSelectedOne) {
+  util.addElementToXML("Office Laser", "HP=Colour");
+  util.addElementToXML("2nd Floor", "Brother");
+  store.awakeFromNib();
+  EXPECT_EQ(table.rows,
+            (std::vector<std::string>{"OfficeLaser=HP=Colour", "Printer2ndFloor=Brother"}));
+  EXPECT_EQ(store.numberOfRowsInTableView(), 2U);
+
+  store.btn();
+  EXPECT_EQ(table.rows.size(), 2U) << "no selection, nothing removed";
+  EXPECT_TRUE(util.attributExist("OfficeLaser"));
+
+  table.selected = 0;
+  testing::internal::CaptureStderr();
+  store.btn();
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("OfficeLaser=HP=Colour"),
+            std::string::npos);
+  EXPECT_EQ(table.rows, std::vector<std::string>{"Printer2ndFloor=Brother"});
+  EXPECT_FALSE(util.attributExist("OfficeLaser")) << "cut at the first \"=\"";
+  EXPECT_TRUE(util.attributExist("Printer2ndFloor"));
+
+  // A pair added by a job shows at the next refill; the table does not keep stale rows.
+  util.addElementToXML("Reception", "Canon");
+  store.populateTable();
+  EXPECT_EQ(table.rows, (std::vector<std::string>{"Printer2ndFloor=Brother", "Reception=Canon"}));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // zelbrin-send: puts a job text on the clipboard or into the redirected folder, the way the
 // session side does, so that the agent can be tried and tested without a remote session.
 
+#include <xcb/xcb.h>
+
 #include <QClipboard>
 #include <QCommandLineParser>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -16,6 +19,40 @@
 #include "send/JobTextComposer.h"
 
 namespace {
+
+// Remembers who owns CLIPBOARD right after we took it, and tells when that changes.
+class ClipboardOwnerWatch {
+ public:
+  ClipboardOwnerWatch() : connection_(xcb_connect(nullptr, nullptr)) {
+    if (xcb_connection_has_error(connection_) != 0) return;
+    const char name[] = "CLIPBOARD";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection_, xcb_intern_atom(connection_, 0, sizeof name - 1, name), nullptr);
+    if (atom != nullptr) {
+      clipboard_ = atom->atom;
+      std::free(atom);
+    }
+    first_ = current();
+  }
+  ~ClipboardOwnerWatch() { xcb_disconnect(connection_); }
+  ClipboardOwnerWatch(const ClipboardOwnerWatch&) = delete;
+  ClipboardOwnerWatch& operator=(const ClipboardOwnerWatch&) = delete;
+
+  bool changed() { return clipboard_ != XCB_ATOM_NONE && current() != first_; }
+
+ private:
+  xcb_window_t current() {
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+        connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr);
+    const xcb_window_t owner = reply != nullptr ? reply->owner : XCB_NONE;
+    std::free(reply);
+    return owner;
+  }
+
+  xcb_connection_t* connection_;
+  xcb_atom_t clipboard_ = XCB_ATOM_NONE;
+  xcb_window_t first_ = XCB_NONE;
+};
 
 int fail(const std::string& message) {
   std::cerr << "zelbrin-send: " << message << '\n';
@@ -137,10 +174,16 @@ int main(int argc, char* argv[]) {
   QClipboard* board = QGuiApplication::clipboard();
   board->setText(QString::fromStdString(jobText), QClipboard::Clipboard);
   // On X11 the text lives in this process: stay until another program (the agent's reply)
-  // takes the clipboard over, or the time runs out.
-  QObject::connect(board, &QClipboard::dataChanged, &app, [board] {
-    if (!board->ownsClipboard()) QCoreApplication::exit(0);
+  // takes the clipboard over, or the time runs out. Qt may ignore the selection-clear event
+  // when the new owner's timestamp looks older than ours, so the X server itself is asked who
+  // owns the clipboard.
+  QCoreApplication::processEvents();
+  ClipboardOwnerWatch owner;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &app, [&owner] {
+    if (owner.changed()) QCoreApplication::exit(0);
   });
+  poll.start(100);
   QTimer::singleShot(parser.value(timeout).toInt() * 1000, &app, [] {
     std::cerr << "zelbrin-send: nobody took the job off the clipboard\n";
     QCoreApplication::exit(2);

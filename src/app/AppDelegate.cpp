@@ -1,0 +1,62 @@
+#include "app/AppDelegate.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <iostream>
+
+// The image lives in this library's resources; a static library's resources are only linked in
+// when something names them. Q_INIT_RESOURCE must stand outside any namespace.
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
+namespace {
+
+void bringToFront(QWidget& window) {
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate() { initResources(); }
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::awakeFromNib() {
+  statusItem_ = std::make_unique<QSystemTrayIcon>(QIcon(QString::fromLatin1(kStatusImage)));
+  if (outlets_.menuItem != nullptr) {
+    statusItem_->setContextMenu(outlets_.menuItem);
+    // Most Linux trays give a left click to the program: it opens the same menu.
+    QObject::connect(statusItem_.get(), &QSystemTrayIcon::activated, outlets_.menuItem,
+                     [menu = outlets_.menuItem](QSystemTrayIcon::ActivationReason reason) {
+                       if (reason == QSystemTrayIcon::Trigger) menu->popup(QCursor::pos());
+                     });
+  }
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    std::cerr << "zelbrin-client: no system tray on this desktop yet; the status item shows when "
+                 "one appears\n";
+  }
+  statusItem_->show();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {}
+
+void AppDelegate::quitApp() { QApplication::quit(); }
+
+void AppDelegate::AboutPanel() {
+  if (outlets_.about != nullptr) bringToFront(*outlets_.about);
+}
+
+void AppDelegate::openOptionWindow() {
+  QWidget* window = outlets_.optionsWindow;
+  if (window == nullptr) return;
+  // Changing the flags of a shown window hides it, so the window floats before it is shown.
+  if (!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  }
+  bringToFront(*window);
+}

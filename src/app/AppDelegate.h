@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+
+// The agent's face on the desktop: one status item in the system tray with the status menu
+// (options, about, quit). Windows are brought to the front; the agent is not activated for it.
+class AppDelegate {
+ public:
+  static constexpr const char* kStatusImage = ":/1385664843_519970-033_PrinterText.png";
+
+  struct Outlets {
+    QMenu* menuItem = nullptr;
+    QWidget* optionsWindow = nullptr;
+    QWidget* about = nullptr;
+  };
+
+  AppDelegate();
+  ~AppDelegate();
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  void connectOutlets(const Outlets& outlets) { outlets_ = outlets; }
+  // Creates the status item (replacing an earlier one) with the image and the status menu.
+  void awakeFromNib();
+  // Runs once the event loop is about to start.
+  void applicationDidFinishLaunching();
+
+  // The status menu's actions.
+  void quitApp();
+  void AboutPanel();
+  // Brings the options window to the front, floating above ordinary windows.
+  void openOptionWindow();
+
+  QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
+
+ private:
+  Outlets outlets_;
+  std::unique_ptr<QSystemTrayIcon> statusItem_;
+};

@@ -1,0 +1,45 @@
+#include "app/OptionsWindow.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QWidget>
+
+#include "config/TableViewControler.h"
+#include "ui_OptionsWindow.h"
+
+OptionsWindow::OptionsWindow()
+    : window_(std::make_unique<QWidget>()), ui_(std::make_unique<Ui::OptionsWindow>()) {
+  ui_->setupUi(window_.get());
+  MappedSettings_ = std::make_unique<QtCheckBox>(*ui_->MappedSettings);
+  Dialog_ = std::make_unique<QtCheckBox>(*ui_->Dialog);
+  log_ = std::make_unique<QtCheckBox>(*ui_->log);
+  RedirectedFolder_ = std::make_unique<QtCheckBox>(*ui_->RedirectedFolder);
+  theTable_ = std::make_unique<QtPairTable>(*ui_->theTable);
+  alert_ = std::make_unique<QtAlert>(*window_);
+}
+
+OptionsWindow::~OptionsWindow() = default;
+
+void OptionsWindow::connectTo(TableViewControler& controller) {
+  controller.connectOutlets(TableViewControler::CheckBoxes{
+      .MappedSettings = MappedSettings_.get(),
+      .Dialog = Dialog_.get(),
+      .log = log_.get(),
+      .RedirectedFolder = RedirectedFolder_.get(),
+  });
+  controller.setTheTable(theTable_.get());
+  controller.setAlert(alert_.get());
+
+  QWidget* context = window_.get();
+  QObject::connect(ui_->MappedSettings, &QCheckBox::clicked, context,
+                   [&controller, box = MappedSettings_.get()] { controller.chkState(*box); });
+  QObject::connect(ui_->Dialog, &QCheckBox::clicked, context,
+                   [&controller, box = Dialog_.get()] { controller.chkDialogState(*box); });
+  QObject::connect(ui_->log, &QCheckBox::clicked, context,
+                   [&controller, box = log_.get()] { controller.Log(*box); });
+  QObject::connect(
+      ui_->RedirectedFolder, &QCheckBox::clicked, context,
+      [&controller, box = RedirectedFolder_.get()] { controller.RedirectedFolder(*box); });
+  QObject::connect(ui_->removeButton, &QPushButton::clicked, context,
+                   [&controller] { controller.btn(); });
+}

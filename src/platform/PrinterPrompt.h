@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The small floating window that asks which local printer a server printer should print on.
+class PrinterPrompt {
+ public:
+  struct Answer {
+    bool cancelled = false;
+    std::optional<std::string> selected;  // OK without a selection leaves it empty
+  };
+
+  virtual ~PrinterPrompt() = default;
+  // Replaces the printer list (in the order given) and selects the first entry.
+  virtual void setPrinters(const std::vector<std::string>& names) = 0;
+  // Brings the agent to the front, floats the prompt above other windows and runs it modally.
+  virtual Answer run() = 0;
+};

@@ -1,0 +1,34 @@
+#include "platform/QtPrinterPrompt.h"
+
+#include <QDialog>
+#include <iostream>
+
+#include "ui_PrinterPrompt.h"
+
+QtPrinterPrompt::QtPrinterPrompt() : HUDp_(std::make_unique<QDialog>()), ui_(new Ui::HUDp) {
+  ui_->setupUi(HUDp_.get());
+  // Asked in the middle of a job, often while the remote-desktop window covers the screen.
+  HUDp_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  // Relaunching comes with the login item; until then the wish is only noted.
+  QObject::connect(ui_->restart, &QPushButton::clicked, HUDp_.get(),
+                   [] { std::cerr << "restart requested\n"; });
+}
+
+QtPrinterPrompt::~QtPrinterPrompt() = default;
+
+void QtPrinterPrompt::setPrinters(const std::vector<std::string>& names) {
+  ui_->printersList->clear();
+  for (const std::string& name : names) ui_->printersList->addItem(QString::fromStdString(name));
+  ui_->printersList->setCurrentIndex(names.empty() ? -1 : 0);
+}
+
+PrinterPrompt::Answer QtPrinterPrompt::run() {
+  HUDp_->show();
+  HUDp_->raise();
+  HUDp_->activateWindow();
+  // Closing the window or pressing Escape rejects it, which is a cancel like the button.
+  if (HUDp_->exec() != QDialog::Accepted) return Answer{.cancelled = true, .selected = {}};
+  const int index = ui_->printersList->currentIndex();
+  if (index < 0) return Answer{.cancelled = false, .selected = std::nullopt};
+  return Answer{.cancelled = false, .selected = ui_->printersList->itemText(index).toStdString()};
+}

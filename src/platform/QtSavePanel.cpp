@@ -1,0 +1,19 @@
+#include "platform/QtSavePanel.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+std::optional<std::string> QtSavePanel::run(const std::string& suggestedName) {
+  QFileDialog panel(nullptr, QStringLiteral("Save panel"), QString::fromStdString(startFolder_));
+  panel.setAcceptMode(QFileDialog::AcceptSave);
+  panel.setFileMode(QFileDialog::AnyFile);
+  panel.setOption(QFileDialog::ShowDirsOnly, false);
+  panel.setOption(QFileDialog::ReadOnly, false);  // the user may create folders
+  panel.selectFile(QString::fromStdString(suggestedName));
+  panel.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  panel.show();
+  panel.raise();
+  panel.activateWindow();
+  if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) return std::nullopt;
+  return panel.selectedFiles().first().toStdString();
+}
