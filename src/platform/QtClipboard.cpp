@@ -1,8 +1,10 @@
 #include "platform/QtClipboard.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <iostream>
 
 namespace {
 const QString kUtf8Text = QStringLiteral("text/plain;charset=utf-8");
@@ -33,6 +35,9 @@ std::optional<std::string> QtClipboard::text() {
   // Another program's text comes straight from the X server into one buffer; our own reply,
   // which only our event loop can serve, and anything but UTF-8 go through Qt.
   if (x11_.usable() && !ownedByUs()) {
+    // Nobody owns it (for instance between one program letting go and the next taking over):
+    // Qt could still answer with what it saw earlier.
+    if (x11_.owner() == 0) return std::nullopt;
     X11ClipboardReader::Result read = x11_.read(std::chrono::seconds(5));
     if (read.text) return std::move(read.text);
     if (!read.answered) return std::nullopt;
@@ -49,17 +54,35 @@ std::optional<std::string> QtClipboard::text() {
 }
 
 void QtClipboard::clear() {
-  QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
-  ++changes_;
+  // Whoever holds it, after this nobody does.
+  claim([] { QGuiApplication::clipboard()->clear(QClipboard::Clipboard); },
+        [](unsigned owner) { return owner == 0; });
 }
 
 void QtClipboard::setText(const std::string& text) {
+  const QString value = QString::fromStdString(text);
   const unsigned before = x11_.usable() ? x11_.owner() : 0;
-  QGuiApplication::clipboard()->setText(QString::fromStdString(text), QClipboard::Clipboard);
+  const bool claimed =
+      claim([&value] { QGuiApplication::clipboard()->setText(value, QClipboard::Clipboard); },
+            [this, before](unsigned owner) {
+              return owner != 0 && (owner != before || before == ourOwner_);
+            });
+  if (claimed && x11_.usable()) ourOwner_ = x11_.owner();
+}
+
+bool QtClipboard::claim(const std::function<void()>& change,
+                        const std::function<bool(unsigned)>& took) {
   ++changes_;
-  // Only a change of owner proves that the X server took our claim.
-  if (x11_.usable()) {
-    const unsigned after = x11_.owner();
-    if (after != before) ourOwner_ = after;
+  change();
+  if (!x11_.usable()) return true;
+  // The X server ignores a claim stamped earlier than the current owner's. Qt stamps with the
+  // last server time it has seen, which can lag behind a program that just took the clipboard;
+  // letting Qt read the pending notices brings its clock forward.
+  for (int attempt = 0; attempt < 20 && !took(x11_.owner()); ++attempt) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    change();
   }
+  if (took(x11_.owner())) return true;
+  std::cerr << "zelbrin-client: the X server did not let us set the clipboard\n";
+  return false;
 }

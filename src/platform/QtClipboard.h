@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 #include "platform/Clipboard.h"
 #include "platform/X11ClipboardReader.h"
@@ -21,6 +22,8 @@ class QtClipboard final : public QObject, public Clipboard {
   // Whether the clipboard is ours, by the X server's word where there is one: Qt can keep
   // believing it owns the clipboard after another program took it over.
   bool ownedByUs() const;
+  // Applies a change to the clipboard until the X server shows it taken; false when it never is.
+  bool claim(const std::function<void()>& change, const std::function<bool(unsigned)>& took);
 
   mutable std::uint64_t changes_ = 0;
   mutable X11ClipboardReader x11_;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -14,6 +13,7 @@
 #include "platform/CupsPrintSystem.h"
 #include "support/CupsJobs.h"
 #include "support/Fakes.h"
+#include "support/PdfSamples.h"
 
 // Runs against the private cupsd of tests/env/testenv.sh:
 //   zelbrin-tray   "Office Tray Printer"  PPD with InputSlot Tray1/Tray2/Manual; the default
@@ -28,51 +28,10 @@ namespace {
 constexpr const char* kTray = "Office Tray Printer";
 constexpr const char* kRaw = "Raw Capture";
 constexpr const char* kNoRaw = "No Raw Printer";
+const std::string kPdf = makePdf(300, 400);
 
 bool contains(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-// A one-page PDF with a correct cross-reference table. `padding` bytes of an unused stream make
-// it as large as a test needs.
-std::string onePagePdf(int width, int height, std::size_t padding = 0) {
-  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-  std::vector<std::size_t> offsets;
-  const auto object = [&](const std::string& body) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
-  };
-  const std::string content = "0 g 20 20 m 120 120 l S\n";
-  object("<< /Type /Catalog /Pages 2 0 R >>");
-  object("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-  object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(width) + " " +
-         std::to_string(height) + "] /Contents 4 0 R >>");
-  object("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream");
-  object("<< /Length " + std::to_string(padding) + " >>\nstream\n" + std::string(padding, 'x') +
-         "\nendstream");
-  const std::size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
-  for (const std::size_t offset : offsets) {
-    char line[24];
-    std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-    pdf += line;
-  }
-  pdf += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) +
-         " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
-}
-
-// Every byte value, runs of NUL and 0xFF, and more than one transfer chunk (256 KiB).
-std::string binaryBytes() {
-  std::string bytes;
-  for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
-  bytes += std::string(4096, '\0');
-  bytes += std::string(4096, '\xFF');
-  for (std::size_t i = 0; bytes.size() < 600 * 1024; ++i) {
-    bytes.push_back(static_cast<char>((i * 131 + i / 7) & 0xFF));
-  }
-  bytes += "\r\n\x1B%-12345X";
-  return bytes;
 }
 
 std::string describe(const CupsJob& job) {
@@ -81,38 +40,26 @@ std::string describe(const CupsJob& job) {
   return text;
 }
 
-// ---------------------------------------------------------------- names
+std::size_t openDescriptors() {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
 
-TEST(CupsPrintSystemTest, PrintersAreNamedByTheirDescription) {
+TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactly) {
   CupsPrintSystem cups;
   const auto names = cups.printerNames();
-  EXPECT_TRUE(contains(names, kTray));
-  EXPECT_TRUE(contains(names, kRaw));
-  EXPECT_TRUE(contains(names, kNoRaw));
+  for (const char* name : {kTray, kRaw, kNoRaw}) EXPECT_TRUE(contains(names, name)) << name;
   EXPECT_FALSE(contains(names, "zelbrin-tray")) << "queue names are not what users see";
-}
-
-TEST(CupsPrintSystemTest, DefaultPrinterIsNamedAsInTheList) {
-  CupsPrintSystem cups;
   EXPECT_EQ(cups.defaultPrinter(), std::optional<std::string>(kTray));
-}
 
-TEST(CupsPrintSystemTest, InputSlotsAreThePpdChoicesInOrder) {
-  CupsPrintSystem cups;
-  const std::vector<std::string> expected{"Tray1", "Tray2", "Manual"};
-  EXPECT_EQ(cups.inputSlots(kTray), expected);
+  const std::vector<std::string> slots{"Tray1", "Tray2", "Manual"};
+  EXPECT_EQ(cups.inputSlots(kTray), slots);
+  EXPECT_EQ(cups.inputSlots("zelbrin-tray"), slots);
   EXPECT_EQ(cups.inputSlots(kRaw), std::nullopt) << "a queue without a PPD has no InputSlot";
-}
-
-TEST(CupsPrintSystemTest, NamesResolveByDescriptionOrQueueNameExactly) {
-  CupsPrintSystem cups;
-  EXPECT_TRUE(cups.inputSlots(kTray).has_value());
-  EXPECT_TRUE(cups.inputSlots("zelbrin-tray").has_value());
   // CUPS itself compares queue names without regard to case; printer names are exact.
-  EXPECT_FALSE(cups.inputSlots("office tray printer").has_value());
-  EXPECT_FALSE(cups.inputSlots("ZELBRIN-TRAY").has_value());
-  EXPECT_FALSE(cups.inputSlots("No Such Printer").has_value());
-  EXPECT_FALSE(cups.inputSlots("").has_value());
+  for (const char* name : {"office tray printer", "ZELBRIN-TRAY", "No Such Printer", ""}) {
+    EXPECT_FALSE(cups.inputSlots(name).has_value()) << "'" << name << "'";
+  }
 }
 
 TEST(CupsPrintSystemTest, ReadingInputSlotsLeavesNoTemporaryFile) {
@@ -134,24 +81,18 @@ TEST(CupsPrintSystemTest, ReadingInputSlotsLeavesNoTemporaryFile) {
   EXPECT_TRUE(left.empty()) << "first left over: " << left.front();
 }
 
-std::size_t openDescriptors() {
-  return static_cast<std::size_t>(
-      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
-}
-
 // The agent runs for weeks: a connection or file left open per job would pile up.
 TEST(CupsPrintSystemTest, RepeatedCallsLeaveNoConnectionOrFileOpen) {
   const TempFolder folder;
   const fs::path file = folder.path() / "job.prn";
   writeFile(file, "data");
-  const std::string pdf = onePagePdf(300, 400);
   CupsPrintSystem cups;
   int lastJob = 0;
   const auto round = [&] {
     cups.printerNames();
     cups.defaultPrinter();
     cups.inputSlots(kTray);
-    EXPECT_TRUE(cups.printPdf(kNoRaw, pdf, {}, {}).submitted);
+    EXPECT_TRUE(cups.printPdf(kNoRaw, kPdf, {}, {}).submitted);
     EXPECT_EQ(cups.printRaw(kNoRaw, file.string(), "job").result,
               RawSubmission::Result::RawNotSupported);
     lastJob = cups.printRaw(kRaw, file.string(), "job").jobId;
@@ -178,52 +119,52 @@ PrintOptions allOptions() {
   return options;
 }
 
-TEST(CupsPrintSystemPdfTest, OptionsReachTheJobAndThePdfIsSentUnchanged) {
-  const std::string pdf = onePagePdf(300, 400);
+// Submits, waits for the end and returns the job's final attributes.
+CupsJob printedPdf(const std::string& printer, const std::string& pdf, const PrintOptions& options,
+                   int* jobId = nullptr) {
   CupsPrintSystem cups;
-  const PrintSubmission submission = cups.printPdf(kTray, pdf, allOptions(), {});
-  ASSERT_TRUE(submission.submitted) << submission.error;
-  ASSERT_GT(submission.jobId, 0);
-
+  const PrintSubmission submission = cups.printPdf(printer, pdf, options, {});
+  EXPECT_TRUE(submission.submitted) << submission.error;
+  if (jobId != nullptr) *jobId = submission.jobId;
   const auto job = CupsJobs::waitUntilEnded(submission.jobId);
-  ASSERT_TRUE(job) << "job " << submission.jobId << " did not end";
-  EXPECT_EQ((*job)["job-state"], "completed") << describe(*job);
-  EXPECT_NE((*job)["job-printer-uri"].find("/printers/zelbrin-tray"), std::string::npos);
-  EXPECT_EQ((*job)["copies"], "2");
-  EXPECT_EQ((*job)["multiple-document-handling"], "separate-documents-collated-copies");
-  EXPECT_EQ((*job)["collate"], "true");
-  EXPECT_EQ((*job)["sides"], "two-sided-long-edge");
-  EXPECT_EQ((*job)["InputSlot"], "Tray2");
-  EXPECT_EQ((*job)["media"], "Custom.300x400");
-  EXPECT_EQ((*job)["fit-to-page"], "true");
-  EXPECT_EQ((*job)["page-ranges"], "1-1");
-  EXPECT_EQ((*job)["document-format"], "application/pdf");
-  EXPECT_EQ((*job)["job-name"], "Zelbrin PDF test");
-  EXPECT_EQ((*job)["job-originating-user-name"], cupsUser());
-
-  // The spooled document is what the client sent: the PDF itself, never a rendering of it.
-  EXPECT_EQ(CupsJobs::spooled(submission.jobId), pdf);
-  // The queue turns it into PostScript; that it ran to the end is all that matters here.
-  EXPECT_TRUE(fs::exists(CupsJobs::capturePath("zelbrin-tray", submission.jobId)));
+  EXPECT_TRUE(job) << "job " << submission.jobId << " did not end";
+  return job.value_or(CupsJob{});
 }
 
-TEST(CupsPrintSystemPdfTest, UncollatedAndShortEdgeAreSentAsSuch) {
-  PrintOptions options;
-  options.collate = false;
-  options.copies = 3;
-  options.duplexMode = 3;
-  CupsPrintSystem cups;
-  const PrintSubmission submission = cups.printPdf(kNoRaw, onePagePdf(300, 400), options, {});
-  ASSERT_TRUE(submission.submitted) << submission.error;
-  const auto job = CupsJobs::waitUntilEnded(submission.jobId);
-  ASSERT_TRUE(job);
-  EXPECT_EQ((*job)["multiple-document-handling"], "separate-documents-uncollated-copies");
-  EXPECT_EQ((*job)["collate"], "false");
-  EXPECT_EQ((*job)["sides"], "two-sided-short-edge");
-  EXPECT_EQ((*job)["copies"], "3");
-  EXPECT_FALSE(job->has("InputSlot")) << "no slot chosen, none sent";
-  EXPECT_FALSE(job->has("page-ranges"));
-  EXPECT_EQ((*job)["job-name"], "Zelbrin Client") << "the default job name";
+TEST(CupsPrintSystemPdfTest, OptionsReachTheJobAndThePdfIsSentUnchanged) {
+  int jobId = 0;
+  const CupsJob job = printedPdf(kTray, kPdf, allOptions(), &jobId);
+  EXPECT_EQ(job["job-state"], "completed") << describe(job);
+  EXPECT_NE(job["job-printer-uri"].find("/printers/zelbrin-tray"), std::string::npos);
+  EXPECT_EQ(job["copies"], "2");
+  EXPECT_EQ(job["multiple-document-handling"], "separate-documents-collated-copies");
+  EXPECT_EQ(job["collate"], "true");
+  EXPECT_EQ(job["sides"], "two-sided-long-edge");
+  EXPECT_EQ(job["InputSlot"], "Tray2");
+  EXPECT_EQ(job["media"], "Custom.300x400");
+  EXPECT_EQ(job["fit-to-page"], "true");
+  EXPECT_EQ(job["page-ranges"], "1-1");
+  EXPECT_EQ(job["document-format"], "application/pdf");
+  EXPECT_EQ(job["job-name"], "Zelbrin PDF test");
+  EXPECT_EQ(job["job-originating-user-name"], cupsUser());
+
+  // The spooled document is what the client sent: the PDF itself, never a rendering of it.
+  EXPECT_EQ(CupsJobs::spooled(jobId), kPdf);
+  // The queue turns it into PostScript; that it ran to the end is all that matters here.
+  EXPECT_TRUE(fs::exists(CupsJobs::capturePath("zelbrin-tray", jobId)));
+
+  PrintOptions other;
+  other.collate = false;
+  other.copies = 3;
+  other.duplexMode = 3;
+  const CupsJob uncollated = printedPdf(kNoRaw, kPdf, other);
+  EXPECT_EQ(uncollated["multiple-document-handling"], "separate-documents-uncollated-copies");
+  EXPECT_EQ(uncollated["collate"], "false");
+  EXPECT_EQ(uncollated["sides"], "two-sided-short-edge");
+  EXPECT_EQ(uncollated["copies"], "3");
+  EXPECT_FALSE(uncollated.has("InputSlot")) << "no slot chosen, none sent";
+  EXPECT_FALSE(uncollated.has("page-ranges"));
+  EXPECT_EQ(uncollated["job-name"], "Zelbrin Client") << "the default job name";
 }
 
 TEST(CupsPrintSystemPdfTest, PageSizesNearAStandardSizeUseItsName) {
@@ -233,34 +174,24 @@ TEST(CupsPrintSystemPdfTest, PageSizesNearAStandardSizeUseItsName) {
       {{612.4, 791.6}, "na_letter_8.5x11in"}, {{597.0, 842.0}, "Custom.597x842"},  // 1.7 pt off A4
       {{300.4, 399.6}, "Custom.300x400"},
   };
-  CupsPrintSystem cups;
-  const std::string pdf = onePagePdf(300, 400);
   for (const auto& [size, expected] : cases) {
     PrintOptions options;
     options.media = size;
-    const PrintSubmission submission = cups.printPdf(kNoRaw, pdf, options, {});
-    ASSERT_TRUE(submission.submitted) << submission.error;
-    const auto job = CupsJobs::waitUntilEnded(submission.jobId);
-    ASSERT_TRUE(job);
-    EXPECT_EQ((*job)["media"], expected) << size.width << " x " << size.height;
+    EXPECT_EQ(printedPdf(kNoRaw, kPdf, options)["media"], expected)
+        << size.width << " x " << size.height;
   }
 }
 
 TEST(CupsPrintSystemPdfTest, UnknownOrEmptyNameMeansTheDefaultPrinter) {
-  CupsPrintSystem cups;
   for (const std::string name : {"No Such Printer", ""}) {
-    const PrintSubmission submission = cups.printPdf(name, onePagePdf(300, 400), {}, {});
-    ASSERT_TRUE(submission.submitted) << "'" << name << "': " << submission.error;
-    const auto job = CupsJobs::get(submission.jobId);
-    ASSERT_TRUE(job);
-    EXPECT_NE((*job)["job-printer-uri"].find("/printers/zelbrin-tray"), std::string::npos)
-        << "'" << name << "' went to " << (*job)["job-printer-uri"];
-    CupsJobs::waitUntilEnded(submission.jobId);
+    EXPECT_NE(printedPdf(name, kPdf, {})["job-printer-uri"].find("/printers/zelbrin-tray"),
+              std::string::npos)
+        << "'" << name << "'";
   }
 }
 
 TEST(CupsPrintSystemPdfTest, LargePdfStreamsWholeWithProgress) {
-  const std::string pdf = onePagePdf(300, 400, 700 * 1024);
+  const std::string pdf = makePdf(300, 400, 700 * 1024);
   std::vector<std::pair<std::size_t, std::size_t>> reports;
   CupsPrintSystem cups;
   const PrintSubmission submission = cups.printPdf(
@@ -271,9 +202,7 @@ TEST(CupsPrintSystemPdfTest, LargePdfStreamsWholeWithProgress) {
   ASSERT_GE(reports.size(), 2u) << "progress is reported while the document streams";
   for (std::size_t i = 0; i < reports.size(); ++i) {
     EXPECT_EQ(reports[i].second, pdf.size());
-    if (i > 0) {
-      EXPECT_GT(reports[i].first, reports[i - 1].first);
-    }
+    if (i > 0) EXPECT_GT(reports[i].first, reports[i - 1].first);
   }
   EXPECT_EQ(reports.back().first, pdf.size());
 
@@ -288,59 +217,54 @@ TEST(CupsPrintSystemPdfTest, LargePdfStreamsWholeWithProgress) {
 
 class CupsPrintSystemRawTest : public ::testing::Test {
  protected:
-  fs::path write(const std::string& name, const std::string& bytes) {
-    const fs::path file = folder.path() / name;
+  fs::path write(const std::string& bytes) {
+    const fs::path file = folder.path() / "job.prn";
     writeFile(file, bytes);
     return file;
-  }
-  // Submits, waits for the end and returns what the printer received.
-  std::optional<std::string> printAndCapture(const std::string& printer, const fs::path& file) {
-    const RawSubmission submission = cups.printRaw(printer, file.string(), "Zelbrin raw test");
-    EXPECT_EQ(submission.result, RawSubmission::Result::Submitted) << submission.error;
-    if (submission.result != RawSubmission::Result::Submitted) return std::nullopt;
-    const auto job = CupsJobs::waitUntilEnded(submission.jobId);
-    EXPECT_TRUE(job);
-    if (!job) return std::nullopt;
-    EXPECT_EQ((*job)["job-state"], "completed") << describe(*job);
-    EXPECT_EQ((*job)["document-format"], "application/vnd.cups-raw");
-    EXPECT_EQ((*job)["job-name"], "Zelbrin raw test");
-    return CupsJobs::captured("zelbrin-raw", submission.jobId);
   }
 
   TempFolder folder;
   CupsPrintSystem cups;
 };
 
-TEST_F(CupsPrintSystemRawTest, BinaryBytesArriveUnchanged) {
-  const std::string bytes = binaryBytes();
-  EXPECT_EQ(printAndCapture(kRaw, write("binary.prn", bytes)), bytes);
-}
+TEST_F(CupsPrintSystemRawTest, BytesArriveUnchangedEvenWhenEmpty) {
+  // Every byte value, runs of NUL and 0xFF, and more than one transfer chunk (256 KiB).
+  std::string binary;
+  for (int i = 0; i < 256; ++i) binary.push_back(static_cast<char>(i));
+  binary += std::string(4096, '\0') + std::string(4096, '\xFF');
+  for (std::size_t i = 0; binary.size() < 600 * 1024; ++i) {
+    binary.push_back(static_cast<char>((i * 131 + i / 7) & 0xFF));
+  }
+  binary += "\r\n\x1B%-12345X";
 
-TEST_F(CupsPrintSystemRawTest, EmptyFileIsAnEmptyJob) {
-  EXPECT_EQ(printAndCapture(kRaw, write("empty.prn", "")), "");
-}
-
-TEST_F(CupsPrintSystemRawTest, UnknownNameIsNotAPrinterRatherThanTheDefault) {
-  const fs::path file = write("job.prn", "data");
-  for (const std::string name : {"No Such Printer", "", "raw capture"}) {
-    const RawSubmission submission = cups.printRaw(name, file.string(), "job");
-    EXPECT_EQ(submission.result, RawSubmission::Result::NotAPrinter) << "'" << name << "'";
-    EXPECT_EQ(submission.jobId, 0);
+  for (const std::string& bytes : {binary, std::string()}) {
+    const RawSubmission submission = cups.printRaw(kRaw, write(bytes).string(), "Zelbrin raw");
+    ASSERT_EQ(submission.result, RawSubmission::Result::Submitted) << submission.error;
+    const auto job = CupsJobs::waitUntilEnded(submission.jobId);
+    ASSERT_TRUE(job);
+    EXPECT_EQ((*job)["job-state"], "completed") << describe(*job);
+    EXPECT_EQ((*job)["document-format"], "application/vnd.cups-raw");
+    EXPECT_EQ((*job)["job-name"], "Zelbrin raw");
+    EXPECT_EQ(CupsJobs::captured("zelbrin-raw", submission.jobId), bytes);
   }
 }
 
-TEST_F(CupsPrintSystemRawTest, QueueWithoutRawFormatIsRefused) {
-  const RawSubmission submission = cups.printRaw(kNoRaw, write("job.prn", "data").string(), "job");
-  EXPECT_EQ(submission.result, RawSubmission::Result::RawNotSupported) << submission.error;
-  EXPECT_EQ(submission.jobId, 0);
-}
-
-TEST_F(CupsPrintSystemRawTest, UnreadableFileCreatesNoJob) {
-  const RawSubmission submission =
-      cups.printRaw(kRaw, (folder.path() / "missing.prn").string(), "job");
-  EXPECT_EQ(submission.result, RawSubmission::Result::SubmitFailed);
-  EXPECT_EQ(submission.jobId, 0);
-  EXPECT_FALSE(submission.error.empty());
+TEST_F(CupsPrintSystemRawTest, RefusalsCreateNoJob) {
+  const std::string file = write("data").string();
+  const std::string missing = (folder.path() / "missing.prn").string();
+  using R = RawSubmission::Result;
+  // An unknown name is not a printer, rather than the default.
+  const std::vector<std::tuple<std::string, std::string, R>> cases{
+      {"No Such Printer", file, R::NotAPrinter}, {"", file, R::NotAPrinter},
+      {"raw capture", file, R::NotAPrinter},     {kNoRaw, file, R::RawNotSupported},
+      {kRaw, missing, R::SubmitFailed},
+  };
+  for (const auto& [printer, path, expected] : cases) {
+    const RawSubmission submission = cups.printRaw(printer, path, "job");
+    EXPECT_EQ(submission.result, expected) << "'" << printer << "' " << submission.error;
+    EXPECT_EQ(submission.jobId, 0);
+    EXPECT_FALSE(submission.error.empty() && expected == R::SubmitFailed);
+  }
 }
 
 // ---------------------------------------------------------------- no scheduler
@@ -349,18 +273,21 @@ TEST_F(CupsPrintSystemRawTest, UnreadableFileCreatesNoJob) {
 class CupsPrintSystemNoSchedulerTest : public ::testing::Test {
  protected:
   void TearDown() override { cupsSetServer(nullptr); }
+  TempFolder folder;
+};
 
-  void expectEveryCallFailsCleanly(const std::string& server) {
+TEST_F(CupsPrintSystemNoSchedulerTest, EveryCallFailsCleanlyOnAClosedPortOrADeadSocket) {
+  const fs::path file = folder.path() / "job.prn";
+  writeFile(file, "data");
+  for (const std::string server :
+       {std::string("127.0.0.1:1"), (folder.path() / "cups.sock").string()}) {
     cupsSetServer(server.c_str());
-    const fs::path file = folder.path() / "job.prn";
-    writeFile(file, "data");
     CupsPrintSystem cups;
-
     EXPECT_TRUE(cups.printerNames().empty());
     EXPECT_EQ(cups.defaultPrinter(), std::nullopt);
     EXPECT_EQ(cups.inputSlots(kTray), std::nullopt);
 
-    const PrintSubmission pdf = cups.printPdf(kTray, onePagePdf(300, 400), allOptions(), {});
+    const PrintSubmission pdf = cups.printPdf(kTray, kPdf, allOptions(), {});
     EXPECT_FALSE(pdf.submitted);
     EXPECT_NE(pdf.error.find(server), std::string::npos) << pdf.error;
 
@@ -371,18 +298,7 @@ class CupsPrintSystemNoSchedulerTest : public ::testing::Test {
     EXPECT_NE(raw.error.find(server), std::string::npos) << raw.error;
   }
 
-  TempFolder folder;
-};
-
-TEST_F(CupsPrintSystemNoSchedulerTest, ClosedPort) { expectEveryCallFailsCleanly("127.0.0.1:1"); }
-
-TEST_F(CupsPrintSystemNoSchedulerTest, SocketWithoutScheduler) {
-  expectEveryCallFailsCleanly((folder.path() / "cups.sock").string());
-}
-
-TEST_F(CupsPrintSystemNoSchedulerTest, TheSchedulerIsUsedAgainOnceBack) {
-  const fs::path file = folder.path() / "job.prn";
-  writeFile(file, "data");
+  // The same object uses the scheduler again once it is back.
   cupsSetServer("127.0.0.1:1");
   CupsPrintSystem cups;
   EXPECT_TRUE(cups.printerNames().empty());

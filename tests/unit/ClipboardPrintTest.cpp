@@ -60,7 +60,7 @@ TEST_F(ClipboardPrintTest, DefaultPrinterJobPrintsWithoutDialogAndEmptiesTheClip
   EXPECT_FALSE(clipboard.history.empty());
 }
 
-TEST_F(ClipboardPrintTest, DefaultPrinterJobAsksWhenTheDialogSwitchIsOn) {
+TEST_F(ClipboardPrintTest, DialogShowsWhenSwitchedOnOrAskedForAndTheUsersChoicesWin) {
   setSwitch("Dialog", "1");
   send(pdfJob("ZelbrinDefault"));
   ASSERT_EQ(dialog.requests.size(), 1U);
@@ -70,49 +70,42 @@ TEST_F(ClipboardPrintTest, DefaultPrinterJobAsksWhenTheDialogSwitchIsOn) {
 
   // No settings file at all: the switch is not "0", so the dialog shows.
   fs::remove_all(support());
-  auto second = pdfJob("ZelbrinDefault");
-  second.documentName = "other.pdf";
-  send(second);
+  auto job = pdfJob("ZelbrinDefault");
+  job.documentName = "other.pdf";
+  send(job);
   EXPECT_EQ(dialog.requests.size(), 2U);
-}
 
-TEST_F(ClipboardPrintTest, PrinterJobAlwaysAsksAndTheUsersChoicesWin) {
+  // The print-dialog command always asks, and what the user changes wins.
   dialog.answer = [](PrintDialogChoice& choice) {
     choice.printerName = "label-queue";
     choice.copies = 5;
     choice.pageRanges = "2-3";
   };
   send(pdfJob("ZelbrinPrinter"));
-  ASSERT_EQ(dialog.requests.size(), 1U);
-  const PrintDialogRequest& asked = dialog.requests[0];
+  ASSERT_EQ(dialog.requests.size(), 3U);
+  const PrintDialogRequest& asked = dialog.requests[2];
   EXPECT_EQ(asked.printerName, "Office Printer");
   EXPECT_EQ(asked.copies, 3);
   EXPECT_TRUE(asked.collate);
   EXPECT_TRUE(asked.pageSetup);
   EXPECT_TRUE(asked.bringToFront);
-  ASSERT_EQ(printSystem.pdfJobs.size(), 1U);
-  EXPECT_EQ(printSystem.pdfJobs[0].printer, "label-queue");
-  EXPECT_EQ(printSystem.pdfJobs[0].options.copies, 5);
-  EXPECT_EQ(printSystem.pdfJobs[0].options.pageRanges, "2-3");
-  EXPECT_FALSE(printSystem.pdfJobs[0].options.duplexMode) << "untouched fields stay unset";
-  EXPECT_EQ(clipboard.content, "");
-}
+  ASSERT_EQ(printSystem.pdfJobs.size(), 3U);
+  EXPECT_EQ(printSystem.pdfJobs[2].printer, "label-queue");
+  EXPECT_EQ(printSystem.pdfJobs[2].options.copies, 5);
+  EXPECT_EQ(printSystem.pdfJobs[2].options.pageRanges, "2-3");
+  EXPECT_FALSE(printSystem.pdfJobs[2].options.duplexMode) << "untouched fields stay unset";
 
-TEST_F(ClipboardPrintTest, CancelledDialogPrintsNothingAndFinishesAsAfterAPrint) {
+  // Cancelled: nothing printed, finished as after a print. Without a default printer the
+  // dialog starts on none.
   dialog.cancel = true;
-  send(pdfJob("ZelbrinPrinter"));
-  EXPECT_EQ(dialog.requests.size(), 1U);
-  EXPECT_TRUE(printSystem.pdfJobs.empty());
-  EXPECT_EQ(clipboard.content, "");
-}
-
-TEST_F(ClipboardPrintTest, WithoutDefaultPrinterTheDialogDecides) {
   printSystem.defaultName.reset();
-  auto job = pdfJob("ZelbrinPrinter");
+  job = pdfJob("ZelbrinPrinter");
+  job.documentName = "cancelled.pdf";
   send(job);
-  ASSERT_EQ(dialog.requests.size(), 1U);
-  EXPECT_EQ(dialog.requests[0].printerName, "");
-  EXPECT_TRUE(dialog.requests[0].bringToFront);
+  ASSERT_EQ(dialog.requests.size(), 4U);
+  EXPECT_EQ(dialog.requests[3].printerName, "");
+  EXPECT_EQ(printSystem.pdfJobs.size(), 3U);
+  EXPECT_EQ(clipboard.content, "");
 }
 
 TEST_F(ClipboardPrintTest, CollateOtherThanTrueLeavesTheCopyCountAlone) {

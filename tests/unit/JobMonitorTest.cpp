@@ -59,15 +59,14 @@ TEST_F(JobMonitorTest, FolderJobWinsAndBothFilesAreDeletedJobFileFirst) {
   EXPECT_EQ(controller.importedStringFile(), "ZelbrinDefault");
 }
 
-TEST_F(JobMonitorTest, JobFileWithoutMarkerIsLeftAlone) {
+TEST_F(JobMonitorTest, UnreadableOrForeignFolderJobsAreDroppedAndTheMarkerStillGoes) {
+  // A job file without its marker is not ready yet.
   writeFile(drive() / "pjob.data", "ZelbrinPrinter1!1!1!x");
   controller.MonitorSharedFolder();
   controller.MonitorSharedFolder();
-  EXPECT_TRUE(folderJobs.received.empty());
   EXPECT_EQ(readFile(drive() / "pjob.data"), "ZelbrinPrinter1!1!1!x");
-}
+  fs::remove(drive() / "pjob.data");
 
-TEST_F(JobMonitorTest, UnreadableFolderJobsAreDroppedAndTheMarkerStillGoes) {
   // No job file at all.
   writeFile(drive() / "pjobd.data", "");
   controller.MonitorSharedFolder();
@@ -80,24 +79,18 @@ TEST_F(JobMonitorTest, UnreadableFolderJobsAreDroppedAndTheMarkerStillGoes) {
   EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
   fs::remove(drive() / "pjob.data");
 
-  // Bytes that are not UTF-8 text.
-  putFolderJob(std::string("ZelbrinPrinter1!1!1!\xff\xfe", 22));
-  controller.MonitorSharedFolder();
-  EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
-  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
-
-  EXPECT_TRUE(folderJobs.received.empty());
-}
-
-TEST_F(JobMonitorTest, FolderUserDefinedJobsDoNotGoToTheFolderDispatcher) {
+  // Bytes that are not UTF-8 text, and user-defined jobs, which the dispatcher does not take.
   JobTextComposer::Job driver;
   driver.command = "userDefinedDriver";
   driver.document = "raw bytes";
-  putFolderJob(JobTextComposer::compose(driver, Channel::Folder));
-  controller.MonitorSharedFolder();
+  for (const std::string& text : {std::string("ZelbrinPrinter1!1!1!\xff\xfe", 22),
+                                  JobTextComposer::compose(driver, Channel::Folder)}) {
+    putFolderJob(text);
+    controller.MonitorSharedFolder();
+    EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
+    EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+  }
   EXPECT_TRUE(folderJobs.received.empty());
-  EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
-  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
 }
 
 TEST_F(JobMonitorTest, TickDoesNotStartWhileAnotherIsRunningAndClearsThePromptFlag) {
@@ -169,7 +162,7 @@ TEST_F(JobMonitorTest, UnchangedClipboardIsNotReadAgain) {
   EXPECT_EQ(printSystem.nameQueries, queries) << "an idle tick asks nothing of the print system";
 }
 
-TEST_F(JobMonitorTest, ProductCommandIsParsedIntoTheCurrentJob) {
+TEST_F(JobMonitorTest, ProductCommandIsParsedAndMissingPiecesKeepThePreviousSettings) {
   clipboard.put(clipboardText(printJob()));
   controller.MonitorSharedFolder();
   EXPECT_EQ(job.jobTray, "2");
@@ -182,17 +175,8 @@ TEST_F(JobMonitorTest, ProductCommandIsParsedIntoTheCurrentJob) {
   EXPECT_TRUE(controller.isZbComand());
   EXPECT_EQ(controller.settingsBlock(), "*2*!1!1!1!*DUPLEXNOTUMBLE*!1!1!1!*Mono*!1!1!1!");
   const auto fields = JobText::fieldView(*controller.pdfFile());
-  ASSERT_EQ(fields.size(), 5U);
-  EXPECT_EQ(fields[0], "");
-  EXPECT_EQ(fields[1], "report.pdf");
-  EXPECT_EQ(Base64::dataFromBase64String(fields[2]), "%PDF-1.4 body");
-  EXPECT_EQ(fields[3], "true");
-  EXPECT_EQ(fields[4], "*3*");
-}
-
-TEST_F(JobMonitorTest, MissingPiecesKeepThePreviousJobsSettings) {
-  clipboard.put(clipboardText(printJob()));
-  controller.MonitorSharedFolder();
+  EXPECT_EQ(fields, (std::vector<std::string_view>{
+                        "", "report.pdf", Base64::encode("%PDF-1.4 body"), "true", "*3*"}));
 
   auto shorter = printJob("ZelbrinDefault");
   shorter.tray = "Default";
@@ -207,45 +191,38 @@ TEST_F(JobMonitorTest, MissingPiecesKeepThePreviousJobsSettings) {
   EXPECT_EQ(job.jobCopies, 3);
   EXPECT_EQ(job.duplexMode, 2) << "an unknown duplex value repeats the last known mode";
 
-  auto bare = printJob("ZelbrinSave");
-  bare.withSettingsBlock = false;
-  bare.collate.reset();
-  bare.copies.reset();
-  clipboard.put(clipboardText(bare));
+  shorter.command = "ZelbrinSave";
+  shorter.withSettingsBlock = false;
+  clipboard.put(clipboardText(shorter));
   controller.MonitorSharedFolder();
   EXPECT_EQ(controller.importedStringFile(), "ZelbrinSave");
   EXPECT_EQ(job.jobTray, "Default");
   EXPECT_EQ(JobText::fieldView(*controller.pdfFile())[1], "report.pdf");
-}
 
-TEST_F(JobMonitorTest, OddCasingIsParsedButIsNoProductCommand) {
-  const std::string text = clipboardText(printJob("zelbrinprinter"));
-  clipboard.put(text);
+  // Odd casing is parsed but is no product command, and its digest is kept.
+  const std::string odd = clipboardText(printJob("zelbrinprinter"));
+  const std::size_t writes = clipboard.history.size();
+  clipboard.put(odd);
   controller.MonitorSharedFolder();
   EXPECT_EQ(controller.importedStringFile(), "zelbrinprinter");
   EXPECT_FALSE(controller.isZbComand());
-  EXPECT_EQ(controller.hashTemp(), controller.md5(text));
-  EXPECT_TRUE(clipboard.history.empty());
-}
+  EXPECT_EQ(controller.hashTemp(), controller.md5(odd));
+  EXPECT_EQ(clipboard.history.size(), writes) << "the clipboard is left as it is";
 
-TEST_F(JobMonitorTest, UnknownKeywordClearsTheCommandAndKeepsItsDigest) {
-  clipboard.put(clipboardText(printJob()));
-  controller.MonitorSharedFolder();
+  // An unknown keyword clears the command, keeps its digest and leaves the job alone.
   const std::string unknown = "SomethingElse1!1!1!*a*!1!1!1!*b*!1!1!1!*c*!1!1!1!n1!1!1!p";
   clipboard.put(unknown);
   controller.MonitorSharedFolder();
   EXPECT_FALSE(controller.importedStringFile());
   EXPECT_EQ(controller.hashTemp(), controller.md5(unknown));
   EXPECT_EQ(job.jobTray, "2");
-}
 
-TEST_F(JobMonitorTest, UnclosedSettingsBlockIsNotCutOut) {
+  // An unclosed settings block is not cut out.
   clipboard.put("ZelbrinPrinter1!1!1!*Default*1!1!1!*NONE*!1!1!1!*Color*!1!1!1!doc.pdf1!1!1!UEFZ");
   controller.MonitorSharedFolder();
   EXPECT_EQ(controller.importedStringFile(), "ZelbrinPrinter");
-  const auto fields = JobText::fieldView(*controller.pdfFile());
-  EXPECT_EQ(fields[1], "*Default*");
-  EXPECT_EQ(fields[2], "*NONE*!");
+  EXPECT_EQ(JobText::fieldView(*controller.pdfFile())[1], "*Default*");
+  EXPECT_EQ(JobText::fieldView(*controller.pdfFile())[2], "*NONE*!");
 }
 
 TEST_F(JobMonitorTest, IncompleteJobsAreRejectedWithoutTouchingTheCurrentJob) {

@@ -68,17 +68,16 @@ TEST(JobText, SettingsBlockIsCutOutEverywhereInPlace) {
 }
 
 TEST(JobText, Utf8Validation) {
-  EXPECT_TRUE(JobText::isValidUtf8(""));
-  EXPECT_TRUE(JobText::isValidUtf8("plain ascii text that is longer than eight bytes"));
-  EXPECT_TRUE(JobText::isValidUtf8("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x96\xa8"));
-  EXPECT_FALSE(JobText::isValidUtf8("\xff"));
-  EXPECT_FALSE(JobText::isValidUtf8("ab\xc3"));            // cut short
-  EXPECT_FALSE(JobText::isValidUtf8("\xc0\x80"));          // overlong NUL
-  EXPECT_FALSE(JobText::isValidUtf8("\xed\xa0\x80"));      // surrogate
-  EXPECT_FALSE(JobText::isValidUtf8("\xf4\x90\x80\x80"));  // past U+10FFFF
-  EXPECT_FALSE(
-      JobText::isValidUtf8("12345678\x80"
-                           "abc"));  // after an ASCII run
+  for (const char* valid : {"", "plain ascii text that is longer than eight bytes",
+                            "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x96\xa8"}) {
+    EXPECT_TRUE(JobText::isValidUtf8(valid)) << valid;
+  }
+  // Stray byte, cut short, overlong NUL, surrogate, past U+10FFFF, after an ASCII run.
+  for (const char* invalid : {"\xff", "ab\xc3", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80",
+                              "12345678\x80"
+                              "abc"}) {
+    EXPECT_FALSE(JobText::isValidUtf8(invalid)) << invalid;
+  }
 }
 
 }  // namespace

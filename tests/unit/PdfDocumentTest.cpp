@@ -49,37 +49,43 @@ std::string sizeOf(std::string_view pdf) {
   return size ? std::to_string(size->width) + " x " + std::to_string(size->height) : "none";
 }
 
-TEST(PdfDocument, FirstPageMediaBox) {
-  EXPECT_EQ(sizeOf(kLetter), "612.000000 x 792.000000");
-  // Corners in any order and away from the origin; a box and a number held in objects of their
-  // own.
-  EXPECT_EQ(sizeOf(pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                         {"<< /Type /Page /MediaBox 4 0 R >>", "[110 5 0 R 10 20]", "220.5"})),
-            "100.000000 x 200.500000");
-  EXPECT_EQ(sizeOf(pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                         {"<< /Type /Page /MediaBox [0 0 612] >>"})),
-            "none");
-}
-
-TEST(PdfDocument, MediaBoxIsInheritedFromTheNearestAncestor) {
-  EXPECT_EQ(sizeOf(pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 595 842] >>",
-                         {"<< /Type /Page /Parent 2 0 R >>"})),
-            "595.000000 x 842.000000");
-  EXPECT_EQ(sizeOf(pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 2 /MediaBox [0 0 595 842] >>",
-                         {"<< /Type /Pages /Kids [4 0 R 5 0 R] /Count 2 /MediaBox [0 0 420 595] >>",
-                          "<< /Type /Page >>", "<< /Type /Page /MediaBox [0 0 10 10] >>"})),
-            "420.000000 x 595.000000");
-}
-
-TEST(PdfDocument, FirstPageIsTheFirstLeafInKidsOrder) {
-  // An empty branch first, then a looping one that must neither hang nor count as a page.
-  EXPECT_EQ(sizeOf(pdfOf("<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R] /Count 2 >>",
-                         {"<< /Type /Pages /Kids [] /Count 0 >>",
-                          "<< /Type /Pages /Kids [4 0 R 2 0 R] /Count 0 >>",
-                          "<< /Type /Page /MediaBox [0 0 200 300] >>",
-                          "<< /Type /Page /MediaBox [0 0 612 792] >>"})),
-            "200.000000 x 300.000000");
-  EXPECT_EQ(sizeOf(pdfOf("<< /Type /Pages /Kids [] /Count 0 >>", {})), "none");
+TEST(PdfDocument, FirstPageMediaBoxIsFoundInheritedAndInKidsOrder) {
+  const struct {
+    const char* why;
+    const char* pagesRoot;
+    std::vector<std::string> objects;
+    const char* size;
+  } cases[] = {
+      {"plain",
+       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+       {"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"},
+       "612.000000 x 792.000000"},
+      {"corners in any order, away from the origin, held in objects of their own",
+       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+       {"<< /Type /Page /MediaBox 4 0 R >>", "[110 5 0 R 10 20]", "220.5"},
+       "100.000000 x 200.500000"},
+      {"three numbers",
+       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+       {"<< /Type /Page /MediaBox [0 0 612] >>"},
+       "none"},
+      {"inherited",
+       "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 595 842] >>",
+       {"<< /Type /Page /Parent 2 0 R >>"},
+       "595.000000 x 842.000000"},
+      {"from the nearest ancestor",
+       "<< /Type /Pages /Kids [3 0 R] /Count 2 /MediaBox [0 0 595 842] >>",
+       {"<< /Type /Pages /Kids [4 0 R 5 0 R] /Count 2 /MediaBox [0 0 420 595] >>",
+        "<< /Type /Page >>", "<< /Type /Page /MediaBox [0 0 10 10] >>"},
+       "420.000000 x 595.000000"},
+      // An empty branch first, then a looping one that must neither hang nor count as a page.
+      {"first leaf",
+       "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R] /Count 2 >>",
+       {"<< /Type /Pages /Kids [] /Count 0 >>", "<< /Type /Pages /Kids [4 0 R 2 0 R] /Count 0 >>",
+        "<< /Type /Page /MediaBox [0 0 200 300] >>", "<< /Type /Page /MediaBox [0 0 612 792] >>"},
+       "200.000000 x 300.000000"},
+      {"no pages", "<< /Type /Pages /Kids [] /Count 0 >>", {}, "none"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(sizeOf(pdfOf(c.pagesRoot, c.objects)), c.size) << c.why;
 }
 
 TEST(PdfDocument, DamagedOrLockedInputIsRecoveredOrRefused) {

@@ -63,25 +63,24 @@ TEST(Settings, TextsMissingAPieceAreRejected) {
   EXPECT_EQ(Settings::GetPrintSettings("", printers), std::nullopt);
 }
 
-TEST(Settings, DuplexNamesIgnoreCase) {
-  EXPECT_EQ(Settings::DuplexNumber("NONE"), 1);
-  EXPECT_EQ(Settings::DuplexNumber("DuplexNoTumble"), 2);
-  EXPECT_EQ(Settings::DuplexNumber("duplextumble"), 3);
-  EXPECT_EQ(Settings::DuplexNumber(""), 1);
-  EXPECT_EQ(Settings::DuplexNumber("DUPLEXTUMBLE "), 1);
-}
+TEST(Settings, DuplexNamesIgnoreCaseAndTraysPickASlot) {
+  const std::pair<std::string_view, int> duplex[] = {
+      {"NONE", 1}, {"DuplexNoTumble", 2}, {"duplextumble", 3}, {"", 1}, {"DUPLEXTUMBLE ", 1}};
+  for (const auto& [name, number] : duplex) EXPECT_EQ(Settings::DuplexNumber(name), number) << name;
 
-TEST(InputSlot, TrayPicksASlot) {
   const std::optional<std::vector<std::string>> slots = std::vector<std::string>{"A", "B", "C"};
-  EXPECT_EQ(InputSlot::choose("Default", slots), "Default");
-  EXPECT_EQ(InputSlot::choose(" +2x", slots), "B");
-  EXPECT_EQ(InputSlot::choose("9", slots), "C");
   // Negative numbers read as large unsigned ones.
-  EXPECT_EQ(InputSlot::choose("-1", slots), "C");
-  EXPECT_EQ(InputSlot::choose("-2147483648", slots), "C");
-  EXPECT_EQ(InputSlot::choose("0", slots), std::nullopt);
-  EXPECT_EQ(InputSlot::choose("abc", slots), std::nullopt);
-  EXPECT_EQ(InputSlot::choose("default", slots), std::nullopt);
+  const std::pair<std::string_view, std::optional<std::string>> trays[] = {
+      {"Default", "Default"},
+      {" +2x", "B"},
+      {"9", "C"},
+      {"-1", "C"},
+      {"-2147483648", "C"},
+      {"0", std::nullopt},
+      {"abc", std::nullopt},
+      {"default", std::nullopt},
+  };
+  for (const auto& [tray, slot] : trays) EXPECT_EQ(InputSlot::choose(tray, slots), slot) << tray;
   EXPECT_EQ(InputSlot::choose("Default", std::nullopt), std::nullopt);
   EXPECT_EQ(InputSlot::choose("1", std::vector<std::string>{}), std::nullopt);
 }

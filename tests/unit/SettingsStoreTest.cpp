@@ -31,15 +31,12 @@ class SettingsStoreTest : public ::testing::Test {
   TableViewControler store{paths, util};
 };
 
-TEST_F(SettingsStoreTest, WithoutAFileEverySwitchReadsAsEmptyText) {
-  EXPECT_EQ(value("Dialog"), "");
+TEST_F(SettingsStoreTest, FirstStartWritesTheFourSwitchesFromTheBoxes) {
+  EXPECT_EQ(value("Dialog"), "") << "without a file every switch reads as empty text";
   EXPECT_FALSE(TableViewControler::isOn(documents(), "Dialog"));
   EXPECT_FALSE(fs::exists(support())) << "reading a switch must not create the folder";
-}
 
-TEST_F(SettingsStoreTest, FirstStartWritesTheFourSwitchesFromTheBoxes) {
   store.awakeFromNib();
-  ASSERT_TRUE(fs::exists(file()));
   EXPECT_EQ(value("MappedSettings"), "1");
   EXPECT_EQ(value("Dialog"), "0");
   EXPECT_EQ(value("Log"), "0");
@@ -50,6 +47,32 @@ TEST_F(SettingsStoreTest, FirstStartWritesTheFourSwitchesFromTheBoxes) {
   EXPECT_LT(xml.find("RedirectedFolder"), xml.find("Dialog"));
   EXPECT_LT(xml.find("Dialog"), xml.find("MappedSettings"));
   EXPECT_LT(xml.find("MappedSettings"), xml.find("Log"));
+
+  store.WriteSettings("Dialog", "1");
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(support())) {
+    names.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(names, std::vector<std::string>{"ZelbrinSettings.xml"}) << "no temporary files";
+}
+
+TEST_F(SettingsStoreTest, OnlyBoxesTaggedZeroStoreTheirSwitchExceptLog) {
+  store.awakeFromNib();
+  const PlainCheckBox foreignOn{1, 7};
+  const PlainCheckBox foreignOff{0, 7};
+  store.chkState(foreignOff);
+  store.chkDialogState(foreignOn);
+  store.RedirectedFolder(foreignOff);
+  EXPECT_EQ(value("MappedSettings"), "1");
+  EXPECT_EQ(value("Dialog"), "0");
+  EXPECT_EQ(value("RedirectedFolder"), "1");
+  EXPECT_FALSE(fs::exists(support() / "ZelbrinLogFile.txt")) << "an ignored sender logs nothing";
+
+  store.Log(foreignOn);
+  EXPECT_EQ(value("Log"), "1") << "the log switch does not look at the tag";
+  store.chkDialogState(PlainCheckBox{-1});
+  EXPECT_EQ(value("Dialog"), "-1") << "a mixed state is stored as it is, and reads as off";
+  EXPECT_FALSE(TableViewControler::isOn(documents(), "Dialog"));
 }
 
 TEST_F(SettingsStoreTest, LaterStartNormalisesStoredValues) {
@@ -111,23 +134,12 @@ TEST_F(SettingsStoreTest, UnusableFilesCountAsMissing) {
   EXPECT_EQ(value("Dialog"), "");
   store.awakeFromNib();  // cannot replace a folder: reported, nothing else breaks
   EXPECT_TRUE(fs::is_directory(file()));
-}
 
-TEST_F(SettingsStoreTest, UnwritableSupportFolderBreaksNothing) {
+  fs::remove_all(support());
   writeFile(support(), "a file where the folder should be");
   store.awakeFromNib();
   EXPECT_EQ(value("Dialog"), "");
   EXPECT_EQ(readFile(support()), "a file where the folder should be");
-}
-
-TEST_F(SettingsStoreTest, WritesLeaveNoTemporaryFiles) {
-  store.awakeFromNib();
-  store.WriteSettings("Dialog", "1");
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(support())) {
-    names.push_back(entry.path().filename().string());
-  }
-  EXPECT_EQ(names, std::vector<std::string>{"ZelbrinSettings.xml"});
 }
 
 }  // namespace
@@ -186,45 +198,6 @@ class OptionsWindowActionsTest : public SettingsStoreTest {
   FakePairTable table;
   FakeAlert alert;
 };
-
-TEST_F(OptionsWindowActionsTest, OnlyBoxesTaggedZeroStoreTheirSwitchExceptLog) {
-  store.awakeFromNib();
-  const PlainCheckBox foreignOn{1, 7};
-  const PlainCheckBox foreignOff{0, 7};
-  store.chkState(foreignOff);
-  store.chkDialogState(foreignOn);
-  store.RedirectedFolder(foreignOff);
-  EXPECT_EQ(value("MappedSettings"), "1");
-  EXPECT_EQ(value("Dialog"), "0");
-  EXPECT_EQ(value("RedirectedFolder"), "1");
-  EXPECT_FALSE(fs::exists(logFile())) << "an ignored sender writes no log entry";
-  EXPECT_TRUE(alert.shown.empty());
-
-  store.Log(foreignOn);
-  EXPECT_EQ(value("Log"), "1") << "the log switch does not look at the tag";
-
-  store.chkState(PlainCheckBox{0});
-  store.chkDialogState(PlainCheckBox{1});
-  EXPECT_EQ(value("MappedSettings"), "0");
-  EXPECT_EQ(value("Dialog"), "1");
-  store.chkDialogState(PlainCheckBox{-1});
-  EXPECT_EQ(value("Dialog"), "-1") << "a mixed state is stored as it is, and reads as off";
-  EXPECT_FALSE(TableViewControler::isOn(documents(), "Dialog"));
-}
-
-TEST_F(OptionsWindowActionsTest, SwitchingTheLogOffDeletesTheLogFile) {
-  store.awakeFromNib();
-  writeFile(logFile(), "\r Message --> Redirected Folder value 1 ");
-  store.Log(PlainCheckBox{1});
-  EXPECT_TRUE(fs::exists(logFile())) << "switching on deletes nothing";
-  EXPECT_EQ(value("Log"), "1");
-
-  store.Log(PlainCheckBox{0});
-  EXPECT_FALSE(fs::exists(logFile()));
-  EXPECT_EQ(value("Log"), "0");
-  store.Log(PlainCheckBox{0});  // no file to delete: the switch is stored all the same
-  EXPECT_EQ(value("Log"), "0");
-}
 
 TEST_F(OptionsWindowActionsTest, RedirectionOnMakesTheFolderAndTellsTheUser) {
   store.awakeFromNib();

@@ -4,27 +4,23 @@
 
 namespace {
 
-TEST(TextValue, IntegersAreReadByTheirLeadingDigits) {
-  EXPECT_EQ(TextValue::integerValue("3"), 3);
-  EXPECT_EQ(TextValue::integerValue("3*"), 3);
-  EXPECT_EQ(TextValue::integerValue("  \t42abc"), 42);
-  EXPECT_EQ(TextValue::integerValue("-7"), -7);
-  EXPECT_EQ(TextValue::integerValue("+5"), 5);
-  EXPECT_EQ(TextValue::integerValue(""), 0);
-  EXPECT_EQ(TextValue::integerValue("x1"), 0);
-  EXPECT_EQ(TextValue::integerValue("99999999999999999999"), 2147483647);
-  EXPECT_EQ(TextValue::integerValue("-99999999999999999999"), -2147483647 - 1);
-}
-
-TEST(TextValue, FlagsAreReadByTheirFirstCharacter) {
-  EXPECT_TRUE(TextValue::boolValue("true"));
-  EXPECT_TRUE(TextValue::boolValue("TRUE"));
-  EXPECT_TRUE(TextValue::boolValue("yes"));
-  EXPECT_TRUE(TextValue::boolValue(" 007"));
-  EXPECT_FALSE(TextValue::boolValue("false"));
-  EXPECT_FALSE(TextValue::boolValue(""));
-  EXPECT_FALSE(TextValue::boolValue("000"));
-  EXPECT_FALSE(TextValue::boolValue("no"));
+TEST(TextValue, IntegersByLeadingDigitsAndFlagsByFirstCharacter) {
+  const std::pair<std::string_view, int> integers[] = {
+      {"3", 3},
+      {"3*", 3},
+      {"  \t42abc", 42},
+      {"-7", -7},
+      {"+5", 5},
+      {"", 0},
+      {"x1", 0},
+      {"99999999999999999999", 2147483647},
+      {"-99999999999999999999", -2147483647 - 1},
+  };
+  for (const auto& [text, value] : integers)
+    EXPECT_EQ(TextValue::integerValue(text), value) << text;
+  for (const char* on : {"true", "TRUE", "yes", " 007"})
+    EXPECT_TRUE(TextValue::boolValue(on)) << on;
+  for (const char* off : {"false", "", "000", "no"}) EXPECT_FALSE(TextValue::boolValue(off)) << off;
 }
 
 }  // namespace

@@ -67,11 +67,16 @@ TEST_F(UserDefinedPrinterTest, FirstJobAsksOnceAndLaterJobsPrintWithoutAsking) {
 
 TEST_F(UserDefinedPrinterTest, PairWhosePrinterIsGoneIsForgottenAndTheNextJobAsks) {
   utilXML.addElementToXML("Floor 2", "Printer That Was Removed");
+  utilXML.addElementToXML("Zebra 2", "Removed Printer");
   onClipboard(pdfJob("Floor 2"));
-  EXPECT_EQ(prompt.runs, 0);
   EXPECT_TRUE(printSystem.pdfJobs.empty());
   EXPECT_EQ(controller.macPrinterName(), "No local printer");
   EXPECT_FALSE(utilXML.attributExist("Floor2"));
+  onClipboard(driverJob("Zebra 2", "bytes"));
+  EXPECT_TRUE(printSystem.rawJobs.empty());
+  EXPECT_EQ(clipboard.content, "");
+  EXPECT_FALSE(utilXML.attributExist("Zebra2"));
+  EXPECT_EQ(prompt.runs, 0);
 
   prompt.answer.selected = "Office Printer";
   onClipboard(pdfJob("Floor 2", "again.pdf"));
@@ -80,24 +85,20 @@ TEST_F(UserDefinedPrinterTest, PairWhosePrinterIsGoneIsForgottenAndTheNextJobAsk
   EXPECT_EQ(printSystem.pdfJobs[0].printer, "Office Printer");
 }
 
-TEST_F(UserDefinedPrinterTest, CancelledPromptStoresAndPrintsNothingAndLeavesASpace) {
+TEST_F(UserDefinedPrinterTest, CancelledOrEmptyPromptStoresAndPrintsNothing) {
   prompt.answer.cancelled = true;
   onClipboard(pdfJob("Floor 3"));
   EXPECT_EQ(clipboard.content, " ");
-  EXPECT_TRUE(printSystem.pdfJobs.empty());
-  EXPECT_FALSE(fs::exists(support() / "PrinterPair.xml"));
   EXPECT_FALSE(job.printerPromptCancelled) << "cleared at the end of the tick";
-
   onClipboard(driverJob("Labels", "raw"));
   EXPECT_EQ(clipboard.content, " ");
-  EXPECT_TRUE(printSystem.rawJobs.empty());
   EXPECT_EQ(controller.macPrinterName(), "No local printer");
-}
+  EXPECT_FALSE(fs::exists(support() / "PrinterPair.xml"));
 
-TEST_F(UserDefinedPrinterTest, OkWithoutAChoiceStoresNothing) {
-  prompt.answer.selected.reset();
+  // OK without a choice.
+  prompt.answer = {};
   onClipboard(pdfJob("Floor 4"));
-  onClipboard(driverJob("Labels", "raw"));
+  onClipboard(driverJob("Labels 2", "raw"));
   EXPECT_TRUE(printSystem.pdfJobs.empty());
   EXPECT_TRUE(printSystem.rawJobs.empty());
   EXPECT_EQ(pairFile(), "");
@@ -123,15 +124,6 @@ TEST_F(UserDefinedPrinterTest, DriverJobsSendTheirBytesUnchangedToThePairedQueue
   EXPECT_EQ(prompt.runs, 1);
   ASSERT_EQ(printSystem.rawJobs.size(), 2U);
   EXPECT_EQ(printSystem.rawJobs[1].bytes, "second");
-}
-
-TEST_F(UserDefinedPrinterTest, DriverJobForAStalePairSendsNothingAndEmptiesTheClipboard) {
-  utilXML.addElementToXML("Zebra 2", "Removed Printer");
-  onClipboard(driverJob("Zebra 2", "bytes"));
-  EXPECT_TRUE(printSystem.rawJobs.empty());
-  EXPECT_EQ(clipboard.content, "");
-  EXPECT_EQ(prompt.runs, 0);
-  EXPECT_FALSE(utilXML.attributExist("Zebra2"));
 }
 
 TEST_F(UserDefinedPrinterTest, FolderJobsResolveTheSameWayWithoutTouchingTheClipboard) {
@@ -161,21 +153,16 @@ TEST_F(UserDefinedPrinterTest, FolderJobsResolveTheSameWayWithoutTouchingTheClip
   EXPECT_FALSE(job.printerPromptCancelled);
 }
 
-TEST_F(UserDefinedPrinterTest, WithoutLocalPrintersNothingIsAskedOrSet) {
-  printSystem.printers.clear();
-  onClipboard(pdfJob("Floor 5"));
-  EXPECT_EQ(prompt.runs, 0);
-  EXPECT_FALSE(controller.importedStringFile());
-  EXPECT_FALSE(job.userDefinedPdfData);
-}
-
-TEST_F(UserDefinedPrinterTest, ShortTextsAreRejected) {
+TEST_F(UserDefinedPrinterTest, ShortTextsAndMissingPrintersAreRejectedWithoutAsking) {
   onClipboard("USERDEFINEDPDF*1!1!1!*Printer*!1!1!1!*1*!");
   onClipboard("USERDEFINEDDRIVER1!1!1!*Printer");
+  printSystem.printers.clear();
+  onClipboard(pdfJob("Floor 5"));
   EXPECT_EQ(prompt.runs, 0);
   EXPECT_TRUE(printSystem.pdfJobs.empty());
   EXPECT_TRUE(printSystem.rawJobs.empty());
   EXPECT_FALSE(controller.importedStringFile());
+  EXPECT_FALSE(job.userDefinedPdfData);
 }
 
 TEST_F(UserDefinedPrinterTest, UserDefinedPdfReadingFillsDefaults) {
