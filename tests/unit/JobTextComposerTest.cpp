@@ -40,14 +40,16 @@ TEST(JobTextComposer, ClipboardOpenPayloadIsEncryptedWithZeroFill) {
   JobTextComposer::Job job;
   job.command = "ZelbrinOpen";
   job.document = "http://example.invalid/";
-  const auto fields = JobText::fieldView(JobTextComposer::compose(job, Channel::Clipboard));
+  const std::string text = JobTextComposer::compose(job, Channel::Clipboard);
+  const auto fields = JobText::fieldView(text);
   const std::string decoded = Base64::dataFromBase64String(fields[5]);
   EXPECT_EQ(decoded.size() % 16, 1U) << "whole blocks plus one extra byte";
   std::string expected = job.document;
   expected.resize(32, '\0');
   EXPECT_EQ(Crypto::aesCbcDecrypt(decoded), expected);
 
-  const auto folderFields = JobText::fieldView(JobTextComposer::compose(job, Channel::Folder));
+  const std::string folderText = JobTextComposer::compose(job, Channel::Folder);
+  const auto folderFields = JobText::fieldView(folderText);
   EXPECT_EQ(Base64::dataFromBase64String(folderFields[5]), job.document) << "never in a folder";
 }
 
@@ -78,7 +80,8 @@ TEST(JobTextComposer, UserDefinedCommandsPutValuesWhereTheAgentReadsThem) {
   driver.command = "USERDEFINEDDRIVER";
   driver.serverPrinter = "Label Printer";
   driver.document = std::string("\x1b@raw\0bytes", 11);
-  const auto driverStars = JobText::starView(JobTextComposer::compose(driver, Channel::Folder));
+  const std::string driverText = JobTextComposer::compose(driver, Channel::Folder);
+  const auto driverStars = JobText::starView(driverText);
   ASSERT_EQ(driverStars.size(), 3U);
   EXPECT_EQ(driverStars[1], "Label Printer");
   EXPECT_EQ(Base64::dataFromBase64String(driverStars[2]), driver.document);
@@ -88,7 +91,8 @@ TEST(JobTextComposer, OpenUrlCarriesTheLinkInTheNameField) {
   JobTextComposer::Job job;
   job.command = "ZelbrinOpenUrl";
   job.documentName = "\\\\server\\share\\file.pdf";
-  const auto fields = JobText::fieldView(JobTextComposer::compose(job, Channel::Folder));
+  const std::string text = JobTextComposer::compose(job, Channel::Folder);
+  const auto fields = JobText::fieldView(text);
   EXPECT_EQ(Base64::dataFromBase64String(fields[4]), job.documentName);
 }
 
