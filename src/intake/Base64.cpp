@@ -3,10 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
+#include "intake/FreshBuffer.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -273,25 +270,6 @@ BulkFn bestBulk() noexcept {
   return best;
 }
 
-// A large result comes straight from mmap, and on first touch every page faults; on some virtual
-// machines that costs several times more than decoding the data. Transparent huge pages (THP is
-// often in "madvise" mode) and populating the range in one call avoid most of it.
-void reserveFresh(std::string& buffer, std::size_t size) {
-  buffer.reserve(size);
-#ifdef __linux__
-  if (size < (std::size_t{4} << 20)) return;
-  static const auto pageMask = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE)) - 1;
-  const std::uintptr_t lead = reinterpret_cast<std::uintptr_t>(buffer.data()) & pageMask;
-  char* const begin = buffer.data() - lead;
-  const std::size_t length = (lead + size + pageMask) & ~pageMask;
-  // Advice only: a kernel that refuses either call leaves the pages to fault one by one.
-  madvise(begin, length, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE
-  madvise(begin, length, MADV_POPULATE_WRITE);
-#endif
-#endif
-}
-
 }  // namespace
 
 namespace detail {
@@ -330,7 +308,7 @@ std::string dataFromBase64String(std::string_view text) {
   std::string bytes;
   if (text.empty()) return bytes;
   const std::size_t capacity = (text.size() + 3) / 4 * 3;
-  reserveFresh(bytes, capacity);
+  FreshBuffer::reserve(bytes, capacity);
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
 #if defined(__cpp_lib_string_resize_and_overwrite)
   bytes.resize_and_overwrite(capacity, [&](char* out, std::size_t) noexcept {

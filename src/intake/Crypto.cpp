@@ -2,17 +2,14 @@
 
 #include <openssl/evp.h>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <stdexcept>
+
+#include "intake/FreshBuffer.h"
 
 namespace Crypto {
 namespace {
@@ -52,24 +49,6 @@ long long cipherUpdate(EVP_CIPHER_CTX* ctx, unsigned char* out, const unsigned c
   return total;
 }
 
-// Same reasoning as for the Base64 result: page faults on a large fresh buffer would otherwise
-// cost more than decrypting into it.
-void reserveFresh(std::string& buffer, std::size_t size) {
-  buffer.reserve(size);
-#ifdef __linux__
-  if (size < (std::size_t{4} << 20)) return;
-  static const auto pageMask = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE)) - 1;
-  const std::uintptr_t lead = reinterpret_cast<std::uintptr_t>(buffer.data()) & pageMask;
-  char* const begin = buffer.data() - lead;
-  const std::size_t length = (lead + size + pageMask) & ~pageMask;
-  // Advice only: a kernel that refuses either call leaves the pages to fault one by one.
-  madvise(begin, length, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE
-  madvise(begin, length, MADV_POPULATE_WRITE);
-#endif
-#endif
-}
-
 }  // namespace
 
 std::optional<std::string> aesCbcDecrypt(std::string_view data) {
@@ -86,7 +65,7 @@ std::optional<std::string> aesCbcDecrypt(std::string_view data) {
   }
   // EVP asks for one spare block beyond the input when it strips the padding.
   std::string plain;
-  reserveFresh(plain, cipher.size() + kBlock);
+  FreshBuffer::reserve(plain, cipher.size() + kBlock);
   plain.resize(cipher.size() + kBlock);
   const long long body = cipherUpdate(ctx.get(), bytesOf(plain), bytesOf(cipher), cipher.size());
   if (body < 0) return std::nullopt;

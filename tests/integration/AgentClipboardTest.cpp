@@ -14,15 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-int newestJobId() {
-  cups_job_t* jobs = nullptr;
-  const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
-  int newest = 0;
-  for (int i = 0; i < count; ++i) newest = std::max(newest, jobs[i].id);
-  cupsFreeJobs(count, jobs);
-  return newest;
-}
-
 std::string clipboardSeenByOthers(int* status) {
   return runCommand("xclip -o -selection clipboard 2>/dev/null", status);
 }
@@ -56,18 +47,18 @@ class AgentClipboardTest : public ::testing::Test {
 
 TEST_F(AgentClipboardTest, DefaultPrinterJobOnTheClipboardComesOutOfTheDefaultQueue) {
   startAgent();
-  const int before = newestJobId();
+  const int before = CupsJobs::newest();
   const std::string pdf = makePdf(300, 400);
   auto sender = sendDefaultPrinterJob(pdf);
   // The sender leaves as soon as someone else takes the clipboard: the agent's reply.
   ASSERT_TRUE(waitFor([&] { return !sender->running(); }, 10s))
-      << agent->standardError() << "\nnewest job " << newestJobId() << " (before " << before
+      << agent->standardError() << "\nnewest job " << CupsJobs::newest() << " (before " << before
       << ")\nclipboard: " << clipboardSeenByOthers(nullptr).substr(0, 60)
       << "\nsender: " << sender->standardError();
   EXPECT_EQ(sender->exitStatus(), 0);
 
-  ASSERT_TRUE(waitFor([&] { return newestJobId() > before; }, 5s)) << agent->standardError();
-  const int jobId = newestJobId();
+  ASSERT_TRUE(waitFor([&] { return CupsJobs::newest() > before; }, 5s)) << agent->standardError();
+  const int jobId = CupsJobs::newest();
   const std::optional<CupsJob> job = CupsJobs::waitUntilEnded(jobId);
   ASSERT_TRUE(job);
   EXPECT_EQ((*job)["job-state"], "completed");
@@ -86,13 +77,13 @@ TEST_F(AgentClipboardTest, DefaultPrinterJobOnTheClipboardComesOutOfTheDefaultQu
 
 TEST_F(AgentClipboardTest, WithoutAnyPrinterTheJobStaysOnTheClipboard) {
   startAgent({"CUPS_SERVER=127.0.0.1:1"});
-  const int before = newestJobId();
+  const int before = CupsJobs::newest();
   auto sender = sendDefaultPrinterJob(makePdf(300, 400));
   std::this_thread::sleep_for(2500ms);
   EXPECT_TRUE(sender->running()) << "nobody took the job off the clipboard";
   int status = -1;
   EXPECT_NE(clipboardSeenByOthers(&status).find("ZelbrinDefault1!1!1!"), std::string::npos);
-  EXPECT_EQ(newestJobId(), before);
+  EXPECT_EQ(CupsJobs::newest(), before);
   EXPECT_TRUE(agent->running());
   EXPECT_NE(agent->stop().find("no local printer"), std::string::npos);
 }

@@ -57,14 +57,7 @@ class UserDefinedCupsTest : public ::testing::Test {
         3s);
     controller.MonitorSharedFolder();
   }
-  static int newestJob() {
-    cups_job_t* jobs = nullptr;
-    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
-    int newest = 0;
-    for (int i = 0; i < count; ++i) newest = std::max(newest, jobs[i].id);
-    cupsFreeJobs(count, jobs);
-    return newest;
-  }
+
   std::string pdfJob(const std::string& server, const std::string& name) {
     JobTextComposer::Job job;
     job.command = "USERDEFINEDPDF*";
@@ -98,15 +91,15 @@ class UserDefinedCupsTest : public ::testing::Test {
 
 TEST_F(UserDefinedCupsTest, FirstPdfJobAsksAndTheSecondPrintsWithoutAsking) {
   prompt.answer.selected = "Office Tray Printer";
-  const int before = newestJob();
+  const int before = CupsJobs::newest();
   tickWithClipboard(pdfJob("Server Laser", "first.pdf"));
   EXPECT_EQ(prompt.runs, 1);
-  ASSERT_EQ(newestJob(), before + 1);
+  ASSERT_EQ(CupsJobs::newest(), before + 1);
   EXPECT_EQ(clipboardSeenByOthers(), "");
 
   tickWithClipboard(pdfJob("Server Laser", "second.pdf"));
   EXPECT_EQ(prompt.runs, 1);
-  ASSERT_EQ(newestJob(), before + 2);
+  ASSERT_EQ(CupsJobs::newest(), before + 2);
   const auto second = CupsJobs::waitUntilEnded(before + 2);
   ASSERT_TRUE(second);
   EXPECT_EQ((*second)["job-name"], "second.pdf");
@@ -121,23 +114,23 @@ TEST_F(UserDefinedCupsTest, RawBytesArriveExactlyOnThePairedQueue) {
   driver.command = "USERDEFINEDDRIVER";
   driver.serverPrinter = "Label Printer 9";
   driver.document = bytes + bytes;
-  const int before = newestJob();
+  const int before = CupsJobs::newest();
   tickWithClipboard(JobTextComposer::compose(driver, Channel::Clipboard));
-  ASSERT_EQ(newestJob(), before + 1);
+  ASSERT_EQ(CupsJobs::newest(), before + 1);
   ASSERT_TRUE(CupsJobs::waitUntilEnded(before + 1));
   EXPECT_EQ(CupsJobs::captured("zelbrin-raw", before + 1), driver.document);
 }
 
 TEST_F(UserDefinedCupsTest, StalePairIsDeletedAndCancelLeavesOneSpace) {
   util.addElementToXML("Old Laser", "A printer that was removed");
-  const int before = newestJob();
+  const int before = CupsJobs::newest();
   tickWithClipboard(pdfJob("Old Laser", "stale.pdf"));
-  EXPECT_EQ(newestJob(), before);
+  EXPECT_EQ(CupsJobs::newest(), before);
   EXPECT_FALSE(util.attributExist("OldLaser"));
 
   prompt.answer.cancelled = true;
   tickWithClipboard(pdfJob("Old Laser", "cancelled.pdf"));
-  EXPECT_EQ(newestJob(), before);
+  EXPECT_EQ(CupsJobs::newest(), before);
   EXPECT_EQ(clipboardSeenByOthers(), " ");
 }
 

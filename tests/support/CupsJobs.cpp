@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -99,6 +100,15 @@ std::optional<std::string> spooled(int jobId) {
   char name[32];
   std::snprintf(name, sizeof name, "d%05d-001", jobId);
   return readWhole(base() / "spool" / name);
+}
+
+int newest() {
+  cups_job_t* jobs = nullptr;
+  const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
+  int id = 0;
+  for (int i = 0; i < count; ++i) id = std::max(id, jobs[i].id);
+  cupsFreeJobs(count, jobs);
+  return id;
 }
 
 }  // namespace CupsJobs

@@ -38,4 +38,7 @@ std::optional<std::string> captured(const std::string& queue, int jobId);
 // The document exactly as the client submitted it (PreserveJobFiles): BASE/spool/dNNNNN-001.
 std::optional<std::string> spooled(int jobId);
 
+// The highest job id the scheduler knows, 0 when it knows none.
+int newest();
+
 }  // namespace CupsJobs
