@@ -4,6 +4,9 @@
 #include <QCoreApplication>
 #include <QDialog>
 
+#include <iostream>
+
+#include "intake/Crypto.h"
 #include "ui_AboutWindow.h"
 
 Application::Application()
@@ -64,6 +67,10 @@ void Application::connectStatusMenu() {
 }
 
 void Application::start() {
+  if (!Crypto::md5Available()) {
+    std::cerr << "zelbrin-client: OpenSSL offers no MD5 here; a clipboard job offered twice may "
+                 "be carried out twice\n";
+  }
   // The switches and the pair table are settled before the first tick can read them.
   tableView_.awakeFromNib();
   appDelegate_.awakeFromNib();

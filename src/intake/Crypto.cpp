@@ -3,11 +3,13 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "intake/FreshBuffer.h"
 
@@ -106,11 +108,39 @@ std::string aesCbcEncryptPayload(std::string_view plaintext) {
   return payload;
 }
 
+namespace {
+
+struct MdFree {
+  void operator()(EVP_MD* md) const { EVP_MD_free(md); }
+};
+
+// MD5 serves here as a duplicate test, not as security. A configuration whose default
+// properties ask for FIPS algorithms hides it from a plain fetch; "-fips" lifts that wish for
+// this one fetch.
+const EVP_MD* md5Algorithm() {
+  static const std::unique_ptr<EVP_MD, MdFree> md(EVP_MD_fetch(nullptr, "MD5", "-fips"));
+  return md.get();
+}
+
+// Stands in for a digest that could not be computed: a text that equals no other, so that no
+// two jobs are taken for the same one.
+std::string uniqueNonDigest() {
+  static std::atomic<unsigned long long> counter{0};
+  return "no digest " + std::to_string(++counter);
+}
+
+}  // namespace
+
+bool md5Available() { return md5Algorithm() != nullptr; }
+
 std::string md5Hex(std::string_view text) {
   MdCtx ctx(EVP_MD_CTX_new());
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int digestLength = 0;
-  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) != 1) return {};
+  if (!ctx || md5Algorithm() == nullptr ||
+      EVP_DigestInit_ex(ctx.get(), md5Algorithm(), nullptr) != 1) {
+    return uniqueNonDigest();
+  }
   // The digest stops at the first NUL. Looking for it a slice at a time, just before that slice
   // is digested, reads a large text from memory once instead of twice.
   constexpr std::size_t kSlice = 256 * 1024;
@@ -121,11 +151,11 @@ std::string md5Hex(std::string_view text) {
       slice =
           slice.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - slice.data()));
     }
-    if (EVP_DigestUpdate(ctx.get(), slice.data(), slice.size()) != 1) return {};
+    if (EVP_DigestUpdate(ctx.get(), slice.data(), slice.size()) != 1) return uniqueNonDigest();
     if (nul != nullptr) break;
     at += slice.size();
   }
-  if (EVP_DigestFinal_ex(ctx.get(), digest, &digestLength) != 1) return {};
+  if (EVP_DigestFinal_ex(ctx.get(), digest, &digestLength) != 1) return uniqueNonDigest();
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex(std::size_t{digestLength} * 2, '\0');
   for (std::size_t i = 0; i < digestLength; ++i) {

@@ -24,8 +24,10 @@ std::optional<std::string> aesCbcDecrypt(std::string_view data);
 // appended. Throws std::bad_alloc or std::runtime_error if OpenSSL fails.
 std::string aesCbcEncryptPayload(std::string_view plaintext);
 
-// MD5 of the text up to its first NUL byte, as 32 lower-case hex characters; empty if OpenSSL
-// offers no MD5 (a FIPS-only configuration), which never equals a real digest.
+// MD5 of the text up to its first NUL byte, as 32 lower-case hex characters. Where OpenSSL can
+// offer no MD5 at all, a text that equals no other result, so that two jobs never look alike.
 std::string md5Hex(std::string_view text);
+// Whether md5Hex computes real digests here.
+bool md5Available();
 
 }  // namespace Crypto
