@@ -56,7 +56,8 @@ std::optional<std::vector<std::string>> productSettings(std::string_view text) {
   const auto fields = fieldView(text);
   std::vector<std::string> values;
   if (stars.size() >= 2) {
-    if (stars.size() < 6) return std::nullopt;
+    // A block has six stars; with five, the colour would swallow the rest of the text.
+    if (stars.size() < 7) return std::nullopt;
     values.emplace_back(stars[1]);
     values.emplace_back(stars[3]);
     values.emplace_back(stars[5]);
@@ -75,7 +76,7 @@ std::optional<std::vector<std::string>> folderSettings(std::string_view text) {
   const auto fields = fieldView(text);
   // The consumer takes the entries by position, so a text without the settings block or the
   // name and payload fields cannot be read at all.
-  if (stars.size() < 6 || fields.size() < 6) return std::nullopt;
+  if (stars.size() < 7 || fields.size() < 6) return std::nullopt;
   std::vector<std::string> values{std::string(stars[1]), std::string(stars[3]),
                                   std::string(stars[5]), std::string(fields[4]),
                                   std::string(fields[5])};

@@ -42,6 +42,9 @@ TEST(JobText, ProductSettingsAreReadByPosition) {
 
   EXPECT_EQ(JobText::productSettings("ZelbrinSave1!1!1!doc.pdf1!1!1!UEFZ"), Strings{});
   EXPECT_EQ(JobText::productSettings("ZelbrinSave1!1!1!*Default*!1!1!1!*NONE"), std::nullopt);
+  EXPECT_EQ(JobText::productSettings("ZelbrinSave1!1!1!*a*!1!1!1!*b*!1!1!1!*c!1!1!1!n1!1!1!UEFZ"),
+            std::nullopt)
+      << "five stars: the colour would run to the end of the text";
   EXPECT_EQ(JobText::productSettings("ZelbrinSave1!1!1!a1!1!1!b1!1!1!c1!1!1!d1!1!1!e1!1!1!f"),
             std::nullopt);
 }
