@@ -11,8 +11,12 @@ std::unique_ptr<pugi::xml_document> read(const std::string& path) {
   const std::optional<std::string> content = FileSystem::readRegularFile(path);
   if (!content || content->empty()) return nullptr;
   auto document = std::make_unique<pugi::xml_document>();
-  const pugi::xml_parse_result result = document->load_buffer(
-      content->data(), content->size(), pugi::parse_default, pugi::encoding_auto);
+  // Comments and processing instructions are not ours, but they are carried along through every
+  // rewrite like anything else we do not own.
+  const pugi::xml_parse_result result =
+      document->load_buffer(content->data(), content->size(),
+                            pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
+                            pugi::encoding_auto);
   if (!result || !document->document_element()) return nullptr;
   return document;
 }

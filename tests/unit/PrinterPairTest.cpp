@@ -101,11 +101,13 @@ TEST_F(PrinterPairTest, MissingOrBrokenFileAnswersNothingUntilTheNextAddition) {
 }
 
 TEST_F(PrinterPairTest, OnlyTheRootsAttributesArePairsAndTheRestIsKept) {
-  writeFile(file(), "<Pairs Z=\"z\" A=\"a\" A=\"again\"><Child Q=\"q\"/></Pairs>");
+  writeFile(file(),
+            "<!-- by hand --><Pairs Z=\"z\" A=\"a\" A=\"again\"><?app x?><Child Q=\"q\"/></Pairs>");
   util.deleteDataFromXMLFile("A");  // a key named twice by hand goes entirely
   util.addElementToXML("M", "m");
   EXPECT_FALSE(util.attributExist("Q"));
-  EXPECT_EQ(readFile(file()), pairFile("<Pairs Z=\"z\" M=\"m\">\n    <Child Q=\"q\" />\n</Pairs>"));
+  EXPECT_EQ(readFile(file()), pairFile("<!-- by hand -->\n<Pairs Z=\"z\" M=\"m\">\n    <?app x?>\n"
+                                       "    <Child Q=\"q\" />\n</Pairs>"));
 }
 
 TEST_F(PrinterPairTest, NamesWithoutUsableCharactersKeepTheFileReadable) {
