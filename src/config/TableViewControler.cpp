@@ -161,12 +161,14 @@ void TableViewControler::RedirectedFolder(const CheckBox& sender) {
     log.Logging("Redirected Folder value 1", kMessage);
     const std::string folder =
         paths_.documentsDirectory() + "/" + std::string(kRedirectedFolderName);
-    // Anything already standing there counts, a plain file included.
+    // Anything already standing there is left alone, a plain file included; only a folder
+    // that is not there afterwards is an error worth a log entry.
     if (!FileSystem::exists(folder)) {
       std::error_code error;
       std::filesystem::create_directories(folder, error);
-      if (error) log.Logging(kAlertError, kMessage);
     }
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) log.Logging(kAlertError, kMessage);
   }
   WriteSettings(kRedirectedFolder, value);
   // The folder is of use only once the remote-desktop connection redirects it, which the user
@@ -188,7 +190,7 @@ void TableViewControler::RedirectedFolderAlert() {
 
 void TableViewControler::alertDidEnd(const Alert& /*alert*/, int /*returnCode*/,
                                      const void* /*contextInfo*/) {
-  ::Log(paths_).Logging(kAlertError, kMessage);
+  // Closing the sheet is no error: an entry here would look exactly like a failed switch-on.
 }
 
 std::size_t TableViewControler::numberOfRowsInTableView() const {
