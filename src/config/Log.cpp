@@ -134,4 +134,9 @@ void Log::LogSettings(const Settings& settings) const {
   Logging(settings.PrinterName, "PrinterName");
 }
 
-void Log::deleteLogFile() const { FileSystem::remove(logFilePath()); }
+void Log::deleteLogFile() const {
+  // Only our own file goes: a link or anything else put there is not ours to remove.
+  const std::string path = logFilePath();
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) FileSystem::remove(path);
+}

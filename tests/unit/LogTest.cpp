@@ -39,6 +39,12 @@ TEST_F(LogTest, EntriesFollowEachOtherUntilTheSwitchDeletesTheFile) {
   log.deleteLogFile();
   EXPECT_FALSE(fs::exists(file()));
   log.deleteLogFile();  // nothing to delete is no failure
+  // Only a regular file is ours to delete.
+  writeFile(home.path() / "elsewhere", "kept");
+  fs::create_symlink(home.path() / "elsewhere", file());
+  log.deleteLogFile();
+  EXPECT_TRUE(fs::is_symlink(file()));
+  fs::remove(file());
   log.Logging("y", "B");
   EXPECT_EQ(readFile(file()), "\r B --> y ");
 }
