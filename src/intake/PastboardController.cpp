@@ -92,29 +92,24 @@ void PastboardController::MonitorSharedFolder() {
 }
 
 void PastboardController::tick() {
-  const std::string folder =
-      services_.paths.documentsDirectory() + "/" + std::string(kRedirectedFolderName);
-  const std::string marker = folder + "/" + std::string(kReadyMarkerName);
-  if (!FileSystem::exists(marker)) {
+  const std::optional<FolderCarrier::Job> job = folder_.ready();
+  if (!job) {
     PrepareDataForPrint();
     return;
   }
-  const std::string jobFile = folder + "/" + std::string(kJobFileName);
-  handleFolderJob(jobFile);
-  // The job file first: a marker left alone would make the next tick read a half-gone job.
-  FileSystem::remove(jobFile);
-  FileSystem::remove(marker);
+  handleFolderJob(job->text);
+  folder_.finish(*job);
 }
 
-void PastboardController::handleFolderJob(const std::string& jobFile) {
-  const std::optional<std::string> text = FileSystem::readRegularFile(jobFile);
+void PastboardController::handleFolderJob(const std::optional<std::string>& text) {
   if (!text) {
-    std::cerr << "zelbrin-client: ready marker without a readable " << kJobFileName
-              << "; job dropped\n";
+    std::cerr << "zelbrin-client: ready marker without a readable "
+              << FolderCarrier::kJobFileName << "; job dropped\n";
     return;
   }
   if (!JobText::isValidUtf8(*text)) {
-    std::cerr << "zelbrin-client: " << kJobFileName << " is not UTF-8 text; job dropped\n";
+    std::cerr << "zelbrin-client: " << FolderCarrier::kJobFileName
+              << " is not UTF-8 text; job dropped\n";
     return;
   }
   const std::string_view keyword = JobText::keyword(*text);

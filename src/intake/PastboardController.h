@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "intake/FolderCarrier.h"
 #include "intake/JobValues.h"
 
 class Clipboard;
@@ -43,9 +44,6 @@ class PastboardController {
     TableViewControler& tableView;
   };
 
-  static constexpr std::string_view kRedirectedFolderName = "ZbDataDrive";
-  static constexpr std::string_view kJobFileName = "pjob.data";
-  static constexpr std::string_view kReadyMarkerName = "pjobd.data";
   static constexpr std::string_view kNoLocalPrinter = "No local printer";
 
   explicit PastboardController(const Services& services);
@@ -108,7 +106,7 @@ class PastboardController {
 
  private:
   void tick();
-  void handleFolderJob(const std::string& jobFile);
+  void handleFolderJob(const std::optional<std::string>& text);
   bool clipboardUnchangedSinceLastLook() const;
   // Parses a product command (settings, command, remainder). False when it must be rejected.
   bool readProductCommand(std::string text, std::string_view keyword);
@@ -121,11 +119,12 @@ class PastboardController {
   void userDefinedPdf(std::string_view keyword, std::string_view text);
   void userDefinedDriver(std::string_view keyword, std::string_view text);
   // Asks the user for the local printer of a server printer; the answer lands in the job values.
-  std::optional<std::string> askForPrinter();
+  std::optional<std::string> askForPrinter(std::string_view serverPrinter, bool raw);
   void sendFolderUserDefinedJob(const std::string& keyword);
   static void reject(std::string_view keyword, std::string_view why);
 
   Services services_;
+  FolderCarrier folder_{services_.paths};
   bool tickRunning_ = false;
 
   std::optional<std::string> hashTemp_;

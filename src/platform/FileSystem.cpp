@@ -8,7 +8,35 @@
 
 namespace FileSystem {
 
+namespace {
+
+std::int64_t nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+Stamp stampOf(const struct stat& info) {
+  return Stamp{.device = static_cast<std::uint64_t>(info.st_dev),
+               .inode = static_cast<std::uint64_t>(info.st_ino),
+               .size = static_cast<std::int64_t>(info.st_size),
+               .modified = nanoseconds(info.st_mtim),
+               .changed = nanoseconds(info.st_ctim)};
+}
+
+}  // namespace
+
+std::optional<Stamp> stamp(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return stampOf(info);
+}
+
 std::optional<std::string> readRegularFile(const std::string& path) {
+  std::optional<StampedContent> read = readRegularFileStamped(path);
+  if (!read) return std::nullopt;
+  return std::move(read->content);
+}
+
+std::optional<StampedContent> readRegularFileStamped(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   struct stat info {};
@@ -27,14 +55,24 @@ std::optional<std::string> readRegularFile(const std::string& path) {
     if (got <= 0) break;
     done += static_cast<std::size_t>(got);
   }
+  // The stamp after reading: a writer still busy with the file shows in it.
+  const bool restat = ::fstat(fd, &info) == 0;
   ::close(fd);
-  if (failed) return std::nullopt;
+  if (failed || !restat) return std::nullopt;
   content.resize(done);
-  return content;
+  return StampedContent{std::move(content), stampOf(info)};
 }
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 bool remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+Removal removeIfUnchanged(const std::string& path, const Stamp& expected) {
+  const std::optional<Stamp> now = stamp(path);
+  if (!now) return Removal::Gone;
+  if (*now != expected) return Removal::Changed;
+  if (::unlink(path.c_str()) == 0) return Removal::Removed;
+  return errno == ENOENT ? Removal::Gone : Removal::Failed;
+}
 
 }  // namespace FileSystem

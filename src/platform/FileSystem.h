@@ -1,10 +1,31 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 // The few whole-file operations the agent needs, with the checks every caller wants.
 namespace FileSystem {
+
+// Which file stands at a path, and in which state: any write or replacement changes it.
+struct Stamp {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modified = 0;  // nanoseconds
+  std::int64_t changed = 0;   // nanoseconds
+  bool operator==(const Stamp&) const = default;
+};
+
+// The stamp of what stands at the path (a link is followed); nothing when nothing does.
+std::optional<Stamp> stamp(const std::string& path);
+
+struct StampedContent {
+  std::string content;
+  Stamp stamp;  // of the file as it was read
+};
+// Like readRegularFile, with the stamp of the file that was read.
+std::optional<StampedContent> readRegularFileStamped(const std::string& path);
 
 // The whole content of a regular file; nothing when it is missing, unreadable, a folder or any
 // other kind of file (a FIFO would block the tick for good).
@@ -13,5 +34,10 @@ std::optional<std::string> readRegularFile(const std::string& path);
 bool exists(const std::string& path);
 // Deletes a file; false when it could not be deleted (a missing file included).
 bool remove(const std::string& path);
+
+enum class Removal { Removed, Gone, Changed, Failed };
+// Deletes the file only while it is still the one with this stamp: a file written anew in the
+// meantime is left for whoever reads it next. Failed sets errno.
+Removal removeIfUnchanged(const std::string& path, const Stamp& expected);
 
 }  // namespace FileSystem

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -99,6 +100,22 @@ class TempFolder {
 
  private:
   std::filesystem::path path_;
+};
+
+// Runs the scope as an ordinary user when the tests run as root, for whom no folder is read-only.
+class AsUnprivilegedUser {
+ public:
+  AsUnprivilegedUser() : wasRoot_(::geteuid() == 0) {
+    if (wasRoot_ && ::seteuid(65534) != 0) std::perror("seteuid");
+  }
+  ~AsUnprivilegedUser() {
+    if (wasRoot_ && ::seteuid(0) != 0) std::perror("seteuid");
+  }
+  AsUnprivilegedUser(const AsUnprivilegedUser&) = delete;
+  AsUnprivilegedUser& operator=(const AsUnprivilegedUser&) = delete;
+
+ private:
+  bool wasRoot_;
 };
 
 inline std::string readFile(const std::filesystem::path& path) {

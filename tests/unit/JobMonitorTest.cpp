@@ -93,6 +93,36 @@ TEST_F(JobMonitorTest, UnreadableOrForeignFolderJobsAreDroppedAndTheMarkerStillG
   EXPECT_TRUE(folderJobs.received.empty());
 }
 
+TEST_F(JobMonitorTest, OnlyTheFilesThatWereReadAreRemoved) {
+  // A job written while the previous one is carried out (a dialog can be up for minutes).
+  putFolderJob("first job");
+  folderJobs.duringJob = [&] { putFolderJob("second job"); };
+  controller.MonitorSharedFolder();
+  folderJobs.duringJob = nullptr;
+  EXPECT_EQ(readFile(drive() / "pjob.data"), "second job");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(folderJobs.received, (std::vector<std::string>{"first job", "second job"}));
+  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+
+  // A read-only mapping: the job is carried out once, not once a second, until it changes.
+  putFolderJob("stuck job");
+  fs::permissions(drive(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                               fs::perms::group_exec | fs::perms::others_read |
+                               fs::perms::others_exec);
+  fs::permissions(home.path(), fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+  {
+    const AsUnprivilegedUser unprivileged;  // root would remove the files all the same
+    for (int tick = 0; tick < 3; ++tick) controller.MonitorSharedFolder();
+  }
+  EXPECT_EQ(folderJobs.received.size(), 3U);
+  fs::permissions(drive(), fs::perms::owner_all);
+  putFolderJob("stuck job, written again");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(folderJobs.received.back(), "stuck job, written again");
+}
+
 TEST_F(JobMonitorTest, TickDoesNotStartWhileAnotherIsRunningAndClearsThePromptFlag) {
   controller.awakeFromNib();
   putFolderJob(JobTextComposer::compose(printJob(), Channel::Folder));

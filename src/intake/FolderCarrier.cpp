@@ -1,0 +1,55 @@
+#include "intake/FolderCarrier.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "platform/Paths.h"
+
+std::string FolderCarrier::folder() const {
+  return paths_.documentsDirectory() + "/" + std::string(kRedirectedFolderName);
+}
+
+std::optional<FolderCarrier::Job> FolderCarrier::ready() {
+  const std::string base = folder() + "/";
+  const std::optional<FileSystem::Stamp> marker =
+      FileSystem::stamp(base + std::string(kReadyMarkerName));
+  if (!marker) return std::nullopt;
+  const std::string jobFile = base + std::string(kJobFileName);
+  if (stuck_) {
+    if (stuck_->markerStamp == *marker && stuck_->jobStamp == FileSystem::stamp(jobFile)) {
+      return std::nullopt;
+    }
+    stuck_.reset();
+  }
+  Job job{.text = std::nullopt, .jobStamp = std::nullopt, .markerStamp = *marker};
+  if (std::optional<FileSystem::StampedContent> read = FileSystem::readRegularFileStamped(jobFile)) {
+    job.text = std::move(read->content);
+    job.jobStamp = read->stamp;
+  }
+  return job;
+}
+
+void FolderCarrier::finish(const Job& job) {
+  const std::string base = folder() + "/";
+  const std::string jobFile = base + std::string(kJobFileName);
+  FileSystem::Removal removal = FileSystem::Removal::Gone;
+  if (job.jobStamp) {
+    removal = FileSystem::removeIfUnchanged(jobFile, *job.jobStamp);
+    // A newer job is there: its marker, even if it is still the old file, belongs to it now.
+    if (removal == FileSystem::Removal::Changed) return;
+  } else if (!FileSystem::remove(jobFile) && errno != ENOENT && errno != EISDIR &&
+             errno != EPERM) {
+    // An unreadable job file goes too; a folder standing in its place is not ours to delete.
+    removal = FileSystem::Removal::Failed;
+  }
+  // The job file first: a marker left alone would make the next tick read a half-gone job.
+  if (removal != FileSystem::Removal::Failed) {
+    removal = FileSystem::removeIfUnchanged(base + std::string(kReadyMarkerName), job.markerStamp);
+    if (removal != FileSystem::Removal::Failed) return;
+  }
+  std::cerr << "zelbrin-client: the folder " << folder()
+            << " cannot be written (" << std::strerror(errno)
+            << "); the job stays there and is not carried out again until it changes\n";
+  stuck_ = Stuck{job.jobStamp, job.markerStamp};
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/FileSystem.h"
+
+class Paths;
+
+// The redirected folder as a carrier of jobs. A job is ready when its marker stands beside the
+// job file. After the job only the files that were read are removed: a job written while the
+// previous one was carried out (a prompt or a dialog can be up for minutes) stays for the next
+// tick. A job whose files cannot be removed (a read-only mapping) is not carried out again until
+// its files change.
+class FolderCarrier {
+ public:
+  static constexpr std::string_view kRedirectedFolderName = "ZbDataDrive";
+  static constexpr std::string_view kJobFileName = "pjob.data";
+  static constexpr std::string_view kReadyMarkerName = "pjobd.data";
+
+  struct Job {
+    // Nothing when the job file is missing, unreadable or not a regular file.
+    std::optional<std::string> text;
+    std::optional<FileSystem::Stamp> jobStamp;
+    FileSystem::Stamp markerStamp;
+  };
+
+  explicit FolderCarrier(const Paths& paths) : paths_(paths) {}
+
+  // The ready job, unless there is none or it is the one whose files could not be removed.
+  std::optional<Job> ready();
+  // Removes the job file and then the marker, each only as it was when the job was read.
+  void finish(const Job& job);
+
+ private:
+  std::string folder() const;
+
+  const Paths& paths_;
+  struct Stuck {
+    std::optional<FileSystem::Stamp> jobStamp;
+    FileSystem::Stamp markerStamp;
+  };
+  std::optional<Stuck> stuck_;
+};
