@@ -438,3 +438,15 @@ RawSubmission CupsPrintSystem::printRaw(const std::string& printerName, const st
   result.jobId = outcome.jobId;
   return result;
 }
+
+bool CupsPrintSystem::acceptsRaw(const std::string& printerName) {
+  const std::optional<std::string> queue = queueFor(printerName);
+  if (!queue) return false;
+  const CupsConnection http = connectToScheduler();
+  if (!http) return false;
+  const CupsDest dest(cupsGetNamedDest(http.get(), queue->c_str(), nullptr));
+  if (!dest) return false;
+  const CupsDestInfo info(cupsCopyDestInfo(http.get(), dest.get()));
+  return info && cupsCheckDestSupported(http.get(), dest.get(), info.get(), "document-format",
+                                        CUPS_FORMAT_RAW) != 0;
+}

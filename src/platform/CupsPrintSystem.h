@@ -15,6 +15,7 @@ class CupsPrintSystem final : public PrintSystem {
   std::optional<std::vector<std::string>> inputSlots(const std::string& printerName) override;
   PrintSubmission printPdf(const std::string& printerName, std::string_view pdf,
                            const PrintOptions& options, const PrintProgress& progress) override;
+  bool acceptsRaw(const std::string& printerName) override;
   RawSubmission printRaw(const std::string& printerName, const std::string& filePath,
                          const std::string& jobName) override;
 

@@ -65,6 +65,8 @@ class PrintSystem {
   // default destination. Returns once CUPS has the whole document.
   virtual PrintSubmission printPdf(const std::string& printerName, std::string_view pdf,
                                    const PrintOptions& options, const PrintProgress& progress) = 0;
+  // Whether the printer takes application/vnd.cups-raw (false when it cannot be asked).
+  virtual bool acceptsRaw(const std::string& printerName) = 0;
   // Sends the file's bytes unchanged as application/vnd.cups-raw to the named printer, after
   // checking that it exists and accepts that format.
   virtual RawSubmission printRaw(const std::string& printerName, const std::string& filePath,

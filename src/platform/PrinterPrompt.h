@@ -15,6 +15,10 @@ class PrinterPrompt {
   virtual ~PrinterPrompt() = default;
   // Replaces the printer list (in the order given) and selects the first entry.
   virtual void setPrinters(const std::vector<std::string>& names) = 0;
+  // Names the server printer that the prompt asks about, and selects the local printer offered
+  // first (nothing: no entry is selected).
+  virtual void prepare(const std::string& serverPrinter,
+                       const std::optional<std::string>& preselected) = 0;
   // Brings the agent to the front, floats the prompt above other windows and runs it modally.
   virtual Answer run() = 0;
 };

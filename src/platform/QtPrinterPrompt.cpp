@@ -22,6 +22,16 @@ void QtPrinterPrompt::setPrinters(const std::vector<std::string>& names) {
   ui_->printersList->setCurrentIndex(names.empty() ? -1 : 0);
 }
 
+void QtPrinterPrompt::prepare(const std::string& serverPrinter,
+                              const std::optional<std::string>& preselected) {
+  ui_->promptText->setText(QStringLiteral("Choose the local printer for \u201c%1\u201d")
+                               .arg(QString::fromStdString(serverPrinter)));
+  ui_->printersList->setCurrentIndex(
+      preselected ? ui_->printersList->findText(QString::fromStdString(*preselected),
+                                                Qt::MatchExactly)
+                  : -1);
+}
+
 PrinterPrompt::Answer QtPrinterPrompt::run() {
   HUDp_->show();
   HUDp_->raise();

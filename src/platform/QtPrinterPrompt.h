@@ -20,6 +20,8 @@ class QtPrinterPrompt final : public PrinterPrompt {
   QtPrinterPrompt& operator=(const QtPrinterPrompt&) = delete;
 
   void setPrinters(const std::vector<std::string>& names) override;
+  void prepare(const std::string& serverPrinter,
+               const std::optional<std::string>& preselected) override;
   Answer run() override;
 
   QDialog& HUDp() const { return *HUDp_; }

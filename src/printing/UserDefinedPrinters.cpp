@@ -2,6 +2,7 @@
 // once with a local printer prints there from then on; an unpaired one asks, a stale pair is
 // forgotten.
 
+#include <algorithm>
 #include <iostream>
 
 #include "config/TableViewControler.h"
@@ -77,7 +78,7 @@ void PastboardController::userDefinedPdf(std::string_view keyword, std::string_v
       macPrinterName_ = std::string(kNoLocalPrinter);
     }
   } else {
-    const std::optional<std::string> answer = askForPrinter();
+    const std::optional<std::string> answer = askForPrinter(server, false);
     if (answer == kNoLocalPrinter) {
       macPrinterName_.reset();
     } else if (!answer) {
@@ -118,7 +119,7 @@ void PastboardController::userDefinedDriver(std::string_view keyword, std::strin
     } else if (!doesPrinterExist(macPrinterName_)) {
       // The stale pair could not be deleted: ask again rather than send to a missing printer.
       services_.prompt.setPrinters(services_.printSystem.printerNames());
-      const std::optional<std::string> answer = askForPrinter();
+      const std::optional<std::string> answer = askForPrinter(stars[1], true);
       if (answer && *answer != kNoLocalPrinter) {
         pairs.addElementToXML(key, *answer);
         macPrinterName_ = answer;
@@ -126,7 +127,7 @@ void PastboardController::userDefinedDriver(std::string_view keyword, std::strin
       }
     }
   } else {
-    const std::optional<std::string> answer = askForPrinter();
+    const std::optional<std::string> answer = askForPrinter(stars[1], true);
     if (answer != kNoLocalPrinter) {
       if (!answer) {
         job.printerPromptCancelled = true;
@@ -140,7 +141,19 @@ void PastboardController::userDefinedDriver(std::string_view keyword, std::strin
   importedStringFile_ = std::string(keyword);
 }
 
-std::optional<std::string> PastboardController::askForPrinter() {
+std::optional<std::string> PastboardController::askForPrinter(std::string_view serverPrinter,
+                                                              bool raw) {
+  // Offered first: the default printer when it can take the job, else the first one that can.
+  PrintSystem& printSystem = services_.printSystem;
+  const auto canTake = [&](const std::string& name) { return !raw || printSystem.acceptsRaw(name); };
+  std::vector<std::string> names = printSystem.printerNames();
+  std::optional<std::string> preselected = printSystem.defaultPrinter();
+  if (!preselected || std::find(names.begin(), names.end(), *preselected) == names.end() ||
+      !canTake(*preselected)) {
+    const auto found = std::find_if(names.begin(), names.end(), canTake);
+    preselected = found == names.end() ? std::nullopt : std::optional<std::string>(*found);
+  }
+  services_.prompt.prepare(std::string(serverPrinter), preselected);
   RunModalWindow();
   return services_.job.selectedLocalPrinter;
 }

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -52,6 +53,12 @@ TEST_F(PrinterPromptTest, TheListHoldsThePrintersInOrderWithTheFirstSelected) {
   EXPECT_EQ(items(), (QStringList{"Epson", "Brother HL"})) << "a new list replaces the last one";
   EXPECT_EQ(printersList().currentIndex(), 0);
   EXPECT_FALSE(printersList().isEditable()) << "only an installed printer can be the answer";
+
+  prompt.prepare("Zebra ZD420", "Brother HL");
+  EXPECT_EQ(printersList().currentIndex(), 1);
+  EXPECT_EQ(child<QLabel>("promptText").text(),
+            QString::fromUtf8("Choose the local printer for \u201cZebra ZD420\u201d"));
+  EXPECT_FALSE(child<QPushButton>("restart").toolTip().isEmpty()) << "the button says what it does";
 
   prompt.setPrinters({});
   EXPECT_EQ(printersList().currentIndex(), -1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -39,6 +40,9 @@ class RecordingPrintSystem final : public PrintSystem {
     if (progress) progress(pdf.size(), pdf.size());
     return {true, static_cast<int>(pdfJobs.size()), ""};
   }
+  bool acceptsRaw(const std::string& printer) override {
+    return std::find(rawRefusing.begin(), rawRefusing.end(), printer) == rawRefusing.end();
+  }
   RawSubmission printRaw(const std::string& printer, const std::string& filePath,
                          const std::string& /*jobName*/) override {
     RawSubmission result;
@@ -61,6 +65,7 @@ class RecordingPrintSystem final : public PrintSystem {
   std::string slotPrinter = "Office Printer";
   std::optional<std::vector<std::string>> slotChoices =
       std::vector<std::string>{"Tray1", "Tray2", "Manual"};
+  std::vector<std::string> rawRefusing;  // printers that do not take raw data
   RawSubmission::Result rawResult = RawSubmission::Result::Submitted;
   std::vector<PdfJob> pdfJobs;
   std::vector<RawJob> rawJobs;
@@ -120,12 +125,19 @@ class RecordingWorkspace final : public Workspace {
 class ScriptedPrompt final : public PrinterPrompt {
  public:
   void setPrinters(const std::vector<std::string>& names) override { offered = names; }
+  void prepare(const std::string& serverPrinter,
+               const std::optional<std::string>& preselected) override {
+    askedFor = serverPrinter;
+    this->preselected = preselected;
+  }
   Answer run() override {
     ++runs;
     return answer;
   }
   Answer answer;
   std::vector<std::string> offered;
+  std::string askedFor;
+  std::optional<std::string> preselected;
   int runs = 0;
 };
 

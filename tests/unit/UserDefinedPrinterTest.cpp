@@ -47,6 +47,8 @@ TEST_F(UserDefinedPrinterTest, FirstJobAsksOnceAndLaterJobsPrintWithoutAsking) {
   onClipboard(pdfJob("HP LaserJet 4000"));
   EXPECT_EQ(prompt.runs, 1);
   EXPECT_EQ(prompt.offered, printSystem.printers);
+  EXPECT_EQ(prompt.askedFor, "HP LaserJet 4000");
+  EXPECT_EQ(prompt.preselected, "Office Printer") << "the default printer, which takes PDF";
   EXPECT_NE(pairFile().find("HPLaserJet4000=\"Label Printer\""), std::string::npos) << pairFile();
   ASSERT_EQ(printSystem.pdfJobs.size(), 1U);
   const auto& printed = printSystem.pdfJobs[0];
@@ -63,6 +65,13 @@ TEST_F(UserDefinedPrinterTest, FirstJobAsksOnceAndLaterJobsPrintWithoutAsking) {
   ASSERT_EQ(printSystem.pdfJobs.size(), 2U);
   EXPECT_EQ(printSystem.pdfJobs[1].printer, "Label Printer");
   EXPECT_EQ(controller.importedStringFile(), "userdefinedpdf*");
+
+  // Raw data: the default printer is offered only when it takes raw data.
+  printSystem.rawRefusing = {"Office Printer"};
+  prompt.answer.cancelled = true;
+  onClipboard(driverJob("Zebra", "bytes"));
+  EXPECT_EQ(prompt.askedFor, "Zebra");
+  EXPECT_EQ(prompt.preselected, "Label Printer");
 }
 
 TEST_F(UserDefinedPrinterTest, PairWhosePrinterIsGoneIsForgottenAndTheNextJobAsks) {
