@@ -66,3 +66,29 @@ TEST_F(AgentTest, JobFileWithoutReadyMarkerIsLeftAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// The sender that newcomers are handed: a raw job, which the agent carries out without a reply
+// on the clipboard, is reported as handed over once it has been read; its options are its own.
+TEST(AgentSendTest, RawJobIsReportedHandedOverOnceReadAndOptionsAreOurs) {
+  const std::string send = ZELBRIN_SEND_PATH;
+  EXPECT_NE(runCommand(send + " --print --name mine.pdf --text x").find("mine.pdf"),
+            std::string::npos)
+      << "--name reaches the job";
+
+  TempFolder home;
+  AgentProcess sender(send, home.path(),
+                      {"--clipboard", "--command", "USERDEFINEDDRIVER", "--text", "raw bytes"});
+  std::string read;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        read = runCommand("xclip -o -selection clipboard 2>/dev/null");
+        return read.rfind("USERDEFINEDDRIVER", 0) == 0;
+      },
+      5s));
+  EXPECT_TRUE(waitFor([&] { return !sender.running(); }, 5s)) << "the sender kept waiting";
+  EXPECT_EQ(sender.exitStatus(), 0) << sender.standardError();
+}
+
+}  // namespace

@@ -59,4 +59,12 @@ std::string compose(const Job& job, Channel channel) {
   return text;
 }
 
+
+bool agentRepliesOnClipboard(const std::string& command) {
+  const std::string_view exact = command;
+  return exact == JobText::kZelbrinPrinter || exact == JobText::kZelbrinDefault ||
+         exact == JobText::kZelbrinSave || exact == JobText::kZelbrinOpen ||
+         JobText::classify(command) == JobText::Kind::UserDefinedPdf;
+}
+
 }  // namespace JobTextComposer

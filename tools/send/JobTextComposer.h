@@ -28,4 +28,8 @@ struct Job {
 // Base64 of the link in the name field.
 std::string compose(const Job& job, Channel channel);
 
+// Whether the agent answers a clipboard job of this command by taking the clipboard over. Raw
+// printer data and unknown commands are carried out without a word on the clipboard.
+bool agentRepliesOnClipboard(const std::string& command);
+
 }  // namespace JobTextComposer

@@ -3,14 +3,17 @@
 
 #include <xcb/xcb.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -40,6 +43,15 @@ class ClipboardOwnerWatch {
 
   bool changed() { return clipboard_ != XCB_ATOM_NONE && current() != first_; }
 
+  xcb_atom_t atom(const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : XCB_ATOM_NONE;
+    std::free(reply);
+    return atom;
+  }
+
  private:
   xcb_window_t current() {
     xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
@@ -52,6 +64,38 @@ class ClipboardOwnerWatch {
   xcb_connection_t* connection_;
   xcb_atom_t clipboard_ = XCB_ATOM_NONE;
   xcb_window_t first_ = XCB_NONE;
+};
+
+// Notices another program reading the text we offer: a request for it, and the property changes
+// of a large transfer in pieces. Seen before Qt answers them.
+class ReadWatch final : public QAbstractNativeEventFilter {
+ public:
+  // A request for the list of targets alone (a clipboard manager looking) is no read.
+  explicit ReadWatch(xcb_atom_t targets) : targets_(targets) {}
+
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr* /*result*/) override {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const uint8_t kind = event->response_type & 0x7f;
+    if (kind == XCB_SELECTION_REQUEST &&
+        reinterpret_cast<const xcb_selection_request_event_t*>(event)->target != targets_) {
+      requested_ = true;
+      last_ = Clock::now();
+    } else if (kind == XCB_PROPERTY_NOTIFY && requested_) {
+      last_ = Clock::now();
+    }
+    return false;
+  }
+  // Someone asked, and the transfer has been quiet for a moment since.
+  bool readAndQuiet() const {
+    return requested_ && Clock::now() - last_ > std::chrono::milliseconds(500);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  xcb_atom_t targets_;
+  bool requested_ = false;
+  Clock::time_point last_;
 };
 
 int fail(const std::string& message) {
@@ -75,7 +119,11 @@ int main(int argc, char* argv[]) {
   if (!needsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
-  QGuiApplication app(argc, argv);
+  // Qt would take options such as --name for itself: it gets none of ours.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  int qtArgc = 1;
+  QGuiApplication app(qtArgc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("zelbrin-send"));
 
   QCommandLineParser parser;
@@ -119,7 +167,7 @@ int main(int argc, char* argv[]) {
                                    QStringLiteral("s"), QStringLiteral("60"));
   parser.addOptions({clipboard, folder, print, command, file, text, name, tray, duplex, color,
                      collate, copies, serverPrinter, noSettings, documents, timeout});
-  parser.process(app);
+  parser.process(arguments);
 
   JobTextComposer::Job job;
   job.command = parser.value(command).toStdString();
@@ -179,9 +227,18 @@ int main(int argc, char* argv[]) {
   // owns the clipboard.
   QCoreApplication::processEvents();
   ClipboardOwnerWatch owner;
+  ReadWatch reads(owner.atom("TARGETS"));
+  app.installNativeEventFilter(&reads);
+  // Raw printer data and unknown commands are carried out without a reply: for those, a
+  // finished read is all there is to wait for.
+  const bool replies = JobTextComposer::agentRepliesOnClipboard(job.command);
   QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &app, [&owner] {
+  QObject::connect(&poll, &QTimer::timeout, &app, [&owner, &reads, replies] {
     if (owner.changed()) QCoreApplication::exit(0);
+    if (!replies && reads.readAndQuiet()) {
+      std::cout << "job handed over (this command leaves the clipboard as it is)\n";
+      QCoreApplication::exit(0);
+    }
   });
   poll.start(100);
   QTimer::singleShot(parser.value(timeout).toInt() * 1000, &app, [] {
