@@ -6,7 +6,7 @@
 
 #include <iostream>
 
-#include "intake/Crypto.h"
+#include "core/Crypto.h"
 #include "ui_AboutWindow.h"
 
 Application::Application()

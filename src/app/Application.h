@@ -9,7 +9,7 @@
 #include "app/ViewPDF.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "intake/JobValues.h"
+#include "printing/JobValues.h"
 #include "intake/PastboardController.h"
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"

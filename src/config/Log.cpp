@@ -11,9 +11,8 @@
 #include <iostream>
 
 #include "config/XMLUtil.h"
-#include "platform/FileSystem.h"
-#include "platform/Paths.h"
-#include "printing/Settings.h"
+#include "core/FileSystem.h"
+#include "ports/Paths.h"
 
 namespace {
 
@@ -123,15 +122,6 @@ void Log::WriteLogData(std::optional<std::string_view> data,
 void Log::Logging(std::optional<std::string_view> data,
                   std::optional<std::string_view> type) const {
   WriteLogData(data, type);
-}
-
-void Log::LogSettings(const Settings& settings) const {
-  Logging(settings.DocumentName, "DocumentName");
-  Logging(settings.Color, "Color");
-  Logging(settings.Collate, "Collate");
-  Logging(std::to_string(settings.Copies), "Copies");
-  Logging(settings.ServerPrinterType, "ServerPrinterType");
-  Logging(settings.PrinterName, "PrinterName");
 }
 
 void Log::deleteLogFile() const {

@@ -5,7 +5,6 @@
 #include <string_view>
 
 class Paths;
-struct Settings;
 
 // The log file ~/Documents/com.kestrova.ZelbrinClient/ZelbrinLogFile.txt: the settings of every
 // folder job and the folder-redirection events, as entries "\r <type> --> <data> " with nothing
@@ -24,8 +23,17 @@ class Log {
                     std::optional<std::string_view> type) const;
   // What callers use: the data first, then the entry type.
   void Logging(std::optional<std::string_view> data, std::optional<std::string_view> type) const;
-  // Six entries: DocumentName, Color, Collate, Copies, ServerPrinterType, PrinterName.
-  void LogSettings(const Settings& settings) const;
+  // Six entries: DocumentName, Color, Collate, Copies, ServerPrinterType, PrinterName. The record
+  // is printing's Settings; the log, a layer below, needs only these six fields of it.
+  template <typename Record>
+  void LogSettings(const Record& settings) const {
+    Logging(settings.DocumentName, "DocumentName");
+    Logging(settings.Color, "Color");
+    Logging(settings.Collate, "Collate");
+    Logging(std::to_string(settings.Copies), "Copies");
+    Logging(settings.ServerPrinterType, "ServerPrinterType");
+    Logging(settings.PrinterName, "PrinterName");
+  }
   // For the options window's "Log" switch turned off; a file that is not there is no failure.
   void deleteLogFile() const;
 

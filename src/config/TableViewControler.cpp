@@ -10,11 +10,11 @@
 #include "config/PrinterPair.h"
 #include "config/XMLUtil.h"
 #include "config/XmlFile.h"
-#include "intake/TextValue.h"
-#include "platform/Alert.h"
-#include "platform/FileSystem.h"
-#include "platform/PairTable.h"
-#include "platform/Paths.h"
+#include "core/TextValue.h"
+#include "ports/Alert.h"
+#include "core/FileSystem.h"
+#include "ports/PairTable.h"
+#include "ports/Paths.h"
 
 namespace {
 

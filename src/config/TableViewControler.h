@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/CheckBox.h"
+#include "ports/CheckBox.h"
 
 class Alert;
 class PairTable;

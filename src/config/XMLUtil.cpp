@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "config/XmlFile.h"
-#include "platform/Paths.h"
+#include "ports/Paths.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "config/AtomicFile.h"
-#include "platform/FileSystem.h"
+#include "core/AtomicFile.h"
+#include "core/FileSystem.h"
 
 namespace XmlFile {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "intake/JobText.h"
+#include "core/JobText.h"
 
 namespace OpenPolicy {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "platform/Paths.h"
+#include "ports/Paths.h"
 
 std::string FolderCarrier::folder() const {
   return paths_.documentsDirectory() + "/" + std::string(kRedirectedFolderName);

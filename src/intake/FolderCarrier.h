@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FileSystem.h"
+#include "core/FileSystem.h"
 
 class Paths;
 

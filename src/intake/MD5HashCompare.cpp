@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "intake/Crypto.h"
+#include "core/Crypto.h"
 
 MD5HashCompare& MD5HashCompare::sharedInstance() {
   static MD5HashCompare instance;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "intake/FolderCarrier.h"
-#include "intake/JobValues.h"
+#include "printing/JobValues.h"
 
 class Clipboard;
 class Paths;

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "intake/JobText.h"
+#include "core/JobText.h"
 
 void PrintJobProcess::PreProcessDocumentZelbrin(std::string_view text) {
   // Folder printing, saving and opening are not part of this build yet; say so rather than

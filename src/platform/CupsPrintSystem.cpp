@@ -16,7 +16,7 @@
 
 #include "platform/CupsDestinations.h"
 #include "platform/CupsHandles.h"
-#include "platform/PrivateTempDirectory.h"
+#include "core/PrivateTempDirectory.h"
 
 // The PPD API is deprecated but is the only place where a queue's InputSlot choices are listed;
 // the warnings are silenced here and around the few calls below, nowhere else.

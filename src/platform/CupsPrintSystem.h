@@ -2,7 +2,7 @@
 
 #include <cups/cups.h>
 
-#include "platform/PrintSystem.h"
+#include "ports/PrintSystem.h"
 
 class CupsDestinations;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Alert.h"
+#include "ports/Alert.h"
 
 class QWidget;
 

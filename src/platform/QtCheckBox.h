@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/CheckBox.h"
+#include "ports/CheckBox.h"
 
 class QCheckBox;
 

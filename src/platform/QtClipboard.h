@@ -3,7 +3,7 @@
 #include <QObject>
 #include <functional>
 
-#include "platform/Clipboard.h"
+#include "ports/Clipboard.h"
 #include "platform/X11ClipboardReader.h"
 
 // The desktop clipboard (clipboard mode, not the X selection) through QClipboard.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PairTable.h"
+#include "ports/PairTable.h"
 
 class QTableWidget;
 

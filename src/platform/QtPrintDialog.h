@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/PrintDialog.h"
+#include "ports/PrintDialog.h"
 
 // Qt's print dialog on CUPS. The dialog speaks of queue names; queueFor maps a printer name
 // as users see it to its queue.

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/PrinterPrompt.h"
+#include "ports/PrinterPrompt.h"
 
 class QDialog;
 namespace Ui {

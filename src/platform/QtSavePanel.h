@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SavePanel.h"
+#include "ports/SavePanel.h"
 
 class QtSavePanel final : public SavePanel {
  public:

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "platform/Ticker.h"
+#include "ports/Ticker.h"
 
 class QtTicker final : public Ticker {
  public:

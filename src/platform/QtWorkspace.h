@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Workspace.h"
+#include "ports/Workspace.h"
 
 class QtWorkspace final : public Workspace {
  public:

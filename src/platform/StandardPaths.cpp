@@ -3,7 +3,7 @@
 #include <QStandardPaths>
 #include <cstdlib>
 
-#include "platform/PrivateTempDirectory.h"
+#include "core/PrivateTempDirectory.h"
 
 StandardPaths::StandardPaths()
     : documents_(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Paths.h"
+#include "ports/Paths.h"
 
 // The XDG user folders through QStandardPaths, looked up once: the one-second tick asks for the
 // Documents folder every time and must not re-read user-dirs.dirs for it.

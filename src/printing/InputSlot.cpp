@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "intake/TextValue.h"
+#include "core/TextValue.h"
 
 namespace InputSlot {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/PrintSystem.h"
+#include "ports/PrintSystem.h"
 
 namespace PdfDocument {
 

@@ -4,11 +4,11 @@
 #include <iostream>
 
 #include "config/TableViewControler.h"
-#include "intake/Base64.h"
-#include "intake/JobValues.h"
-#include "intake/TextValue.h"
-#include "platform/Paths.h"
-#include "platform/PrintDialog.h"
+#include "core/Base64.h"
+#include "printing/JobValues.h"
+#include "core/TextValue.h"
+#include "ports/Paths.h"
+#include "ports/PrintDialog.h"
 #include "printing/InputSlot.h"
 #include "printing/PdfDocument.h"
 #include "printing/Settings.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/PrintSystem.h"
+#include "ports/PrintSystem.h"
 
 class Paths;
 class PrintDialog;

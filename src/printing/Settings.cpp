@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <utility>
 
-#include "intake/JobText.h"
-#include "intake/TextValue.h"
-#include "platform/PrintSystem.h"
+#include "core/JobText.h"
+#include "core/TextValue.h"
+#include "ports/PrintSystem.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <iostream>
 
-#include "config/AtomicFile.h"
-#include "intake/Base64.h"
-#include "platform/Paths.h"
-#include "platform/PrintSystem.h"
+#include "core/AtomicFile.h"
+#include "core/Base64.h"
+#include "ports/Paths.h"
+#include "ports/PrintSystem.h"
 
 namespace {
 constexpr const char* kRawFormat = "application/vnd.cups-raw";

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "intake/PrintJobProcess.h"
-#include "platform/Clipboard.h"
-#include "platform/Paths.h"
-#include "platform/Ticker.h"
+#include "ports/Clipboard.h"
+#include "ports/Paths.h"
+#include "ports/Ticker.h"
 
 // An in-memory clipboard that counts how often it is read.
 class FakeClipboard final : public Clipboard {

@@ -2,7 +2,7 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "intake/JobValues.h"
+#include "printing/JobValues.h"
 #include "intake/PastboardController.h"
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"

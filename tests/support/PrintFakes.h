@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/PrintDialog.h"
-#include "platform/PrintSystem.h"
-#include "platform/PrinterPrompt.h"
-#include "platform/SavePanel.h"
-#include "platform/Workspace.h"
+#include "ports/PrintDialog.h"
+#include "ports/PrintSystem.h"
+#include "ports/PrinterPrompt.h"
+#include "ports/SavePanel.h"
+#include "ports/Workspace.h"
 
 // A print system that records what would have gone to CUPS.
 class RecordingPrintSystem final : public PrintSystem {

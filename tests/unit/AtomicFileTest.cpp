@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "config/AtomicFile.h"
+#include "core/AtomicFile.h"
 #include "support/Fakes.h"
 
 namespace fs = std::filesystem;

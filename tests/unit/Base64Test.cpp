@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "intake/Base64.h"
+#include "core/Base64.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "intake/Crypto.h"
+#include "core/Crypto.h"
 #include "intake/MD5HashCompare.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "documents/OpenPolicy.h"
-#include "intake/Base64.h"
-#include "intake/Crypto.h"
+#include "core/Base64.h"
+#include "core/Crypto.h"
 #include "send/JobTextComposer.h"
 #include "support/IntakeHarness.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "intake/Base64.h"
-#include "intake/JobText.h"
+#include "core/Base64.h"
+#include "core/JobText.h"
 #include "intake/PastboardController.h"
 #include "send/JobTextComposer.h"
 #include "support/IntakeHarness.h"

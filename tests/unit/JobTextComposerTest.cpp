@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "intake/Base64.h"
-#include "intake/Crypto.h"
-#include "intake/JobText.h"
+#include "core/Base64.h"
+#include "core/Crypto.h"
+#include "core/JobText.h"
 #include "send/JobTextComposer.h"
 
 namespace {

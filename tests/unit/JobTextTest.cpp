@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "intake/JobText.h"
+#include "core/JobText.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/PrivateTempDirectory.h"
+#include "core/PrivateTempDirectory.h"
 #include "support/Fakes.h"
 
 namespace fs = std::filesystem;

@@ -2,8 +2,8 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "platform/Alert.h"
-#include "platform/PairTable.h"
+#include "ports/Alert.h"
+#include "ports/PairTable.h"
 #include "support/Fakes.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "intake/TextValue.h"
+#include "core/TextValue.h"
 
 namespace {
 

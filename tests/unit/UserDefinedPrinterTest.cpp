@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "intake/Base64.h"
+#include "core/Base64.h"
 #include "send/JobTextComposer.h"
 #include "support/IntakeHarness.h"
 #include "support/PdfSamples.h"

@@ -1,4 +1,4 @@
-#include "intake/FreshBuffer.h"
+#include "core/FreshBuffer.h"
 
 #ifdef __linux__
 #include <sys/mman.h>

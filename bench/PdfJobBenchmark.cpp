@@ -16,12 +16,12 @@
 #include <fstream>
 #include <iostream>
 
-#include "config/CheckBox.h"
+#include "ports/CheckBox.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "intake/Base64.h"
-#include "intake/Crypto.h"
-#include "intake/JobText.h"
+#include "core/Base64.h"
+#include "core/Crypto.h"
+#include "core/JobText.h"
 #include "intake/PastboardController.h"
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"

@@ -1,4 +1,4 @@
-#include "intake/JobText.h"
+#include "core/JobText.h"
 
 #include <algorithm>
 #include <cstdint>

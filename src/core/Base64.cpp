@@ -1,9 +1,9 @@
-#include "intake/Base64.h"
+#include "core/Base64.h"
 
 #include <array>
 #include <cstdint>
 
-#include "intake/FreshBuffer.h"
+#include "core/FreshBuffer.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

@@ -1,4 +1,4 @@
-#include "intake/Crypto.h"
+#include "core/Crypto.h"
 
 #include <openssl/evp.h>
 
@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "intake/FreshBuffer.h"
+#include "core/FreshBuffer.h"
 
 namespace Crypto {
 namespace {

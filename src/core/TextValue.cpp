@@ -1,4 +1,4 @@
-#include "intake/TextValue.h"
+#include "core/TextValue.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "config/AtomicFile.h"
+#include "core/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

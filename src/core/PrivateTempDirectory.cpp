@@ -1,4 +1,4 @@
-#include "platform/PrivateTempDirectory.h"
+#include "core/PrivateTempDirectory.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "intake/Base64.h"
-#include "intake/Crypto.h"
+#include "core/Base64.h"
+#include "core/Crypto.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "intake/Base64.h"
-#include "intake/JobText.h"
+#include "core/Base64.h"
+#include "core/JobText.h"
 #include "intake/PastboardController.h"
-#include "intake/TextValue.h"
-#include "platform/Clipboard.h"
-#include "platform/PrintSystem.h"
-#include "platform/PrinterPrompt.h"
+#include "core/TextValue.h"
+#include "ports/Clipboard.h"
+#include "ports/PrintSystem.h"
+#include "ports/PrinterPrompt.h"
 
 namespace {
 

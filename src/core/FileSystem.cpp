@@ -1,4 +1,4 @@
-#include "platform/FileSystem.h"
+#include "core/FileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
