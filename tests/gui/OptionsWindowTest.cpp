@@ -9,7 +9,6 @@
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTest>
-#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -72,7 +71,6 @@ class OptionsWindowTest : public ::testing::Test {
     return TableViewControler::GetOptionsValue(paths.documentsDirectory(), key);
   }
   fs::path support() const { return home.path() / "Documents" / "com.kestrova.ZelbrinClient"; }
-  fs::path logFile() const { return support() / "ZelbrinLogFile.txt"; }
 
   TempFolder home;
   FixedPaths paths{home.path()};
@@ -92,14 +90,27 @@ constexpr Switch kSwitches[] = {{"MappedSettings", "MappedSettings", true},
                                 {"log", "Log", false},
                                 {"RedirectedFolder", "RedirectedFolder", true}};
 
-TEST_F(OptionsWindowTest, FirstStartWritesTheWindowsDefaultsAndLaterStartsLoadThem) {
+TEST_F(OptionsWindowTest, BoxesAndButtonsReachTheirActions) {
   wake();
   for (const auto& [name, key, on] : kSwitches) {
     EXPECT_EQ(box(name).isChecked(), on) << name;
-    EXPECT_EQ(value(key), on ? "1" : "0") << key;
-    const QVariant tag = box(name).property("tag");
-    EXPECT_TRUE(tag.isValid() && tag.toInt() == 0) << name << " carries the tag 0";
+    EXPECT_EQ(value(key), on ? "1" : "0") << "the window's first-start state is stored";
+    EXPECT_EQ(box(name).property("tag").toInt(), 0) << name;
+    click(box(name));
+    EXPECT_EQ(value(key), on ? "0" : "1") << name;
   }
+  click(box("RedirectedFolder"));
+  EXPECT_TRUE(closeAlert()) << "switching on explains the remote-desktop side, on the window";
+
+  util.addElementToXML("Office Laser", "HP");
+  util.addElementToXML("Reception", "Canon");
+  controller.populateTable();
+  selectRow(0);
+  selectRow(1);
+  EXPECT_EQ(table().selectionModel()->selectedRows().size(), 1) << "one row at a time";
+  QTest::mouseClick(&child<QPushButton>("removeButton"), Qt::LeftButton);
+  EXPECT_EQ(rows(), PrinterPair(util).SetPrintersName());
+  EXPECT_EQ(rows().size(), 1U);
 }
 
 TEST_F(OptionsWindowTest, LoadingStoredSwitchesRunsNoAction) {
@@ -108,86 +119,8 @@ TEST_F(OptionsWindowTest, LoadingStoredSwitchesRunsNoAction) {
             "MappedSettings=\"0\"/></ZelbrinSettings>");
   wake();
   for (const auto& [name, key, on] : kSwitches) EXPECT_NE(box(name).isChecked(), on) << name;
-  EXPECT_FALSE(fs::exists(logFile())) << "no redirection entry for a switch that was only loaded";
+  EXPECT_FALSE(fs::exists(support() / "ZelbrinLogFile.txt"));
   EXPECT_EQ(options.window().findChild<QMessageBox*>(), nullptr);
-}
-
-TEST_F(OptionsWindowTest, EveryClickWritesItsSwitch) {
-  wake();
-  for (const auto& [name, key, on] : std::span(kSwitches).first(3)) {
-    const std::string before = *value(key);
-    click(box(name));
-    EXPECT_NE(value(key), before) << name;
-    EXPECT_EQ(value(key), box(name).isChecked() ? "1" : "0") << name;
-    click(box(name));
-    EXPECT_EQ(value(key), before) << name;
-  }
-
-  click(box("RedirectedFolder"));
-  EXPECT_EQ(value("RedirectedFolder"), "0");
-  EXPECT_FALSE(closeAlert()) << "switching off needs no explanation";
-  click(box("RedirectedFolder"));
-  EXPECT_EQ(value("RedirectedFolder"), "1");
-  EXPECT_TRUE(fs::is_directory(home.path() / "Documents" / "ZbDataDrive"));
-  EXPECT_TRUE(closeAlert()) << "switching on explains the remote-desktop side, on the window";
-}
-
-TEST_F(OptionsWindowTest, ABoxWithAnotherTagIsIgnoredExceptTheLogSwitch) {
-  wake();
-  box("Dialog").setProperty("tag", 3);
-  click(box("Dialog"));
-  EXPECT_TRUE(box("Dialog").isChecked());
-  EXPECT_EQ(value("Dialog"), "0");
-
-  box("RedirectedFolder").setProperty("tag", 3);
-  click(box("RedirectedFolder"));
-  EXPECT_EQ(value("RedirectedFolder"), "1");
-  EXPECT_FALSE(fs::exists(logFile()));
-
-  box("log").setProperty("tag", 3);
-  click(box("log"));
-  EXPECT_EQ(value("Log"), "1");
-}
-
-TEST_F(OptionsWindowTest, SwitchingTheLogOffDeletesTheLogFile) {
-  wake();
-  writeFile(logFile(), "\r DocumentName --> report.pdf ");
-  click(box("log"));
-  EXPECT_TRUE(fs::exists(logFile())) << "switching on deletes nothing";
-  click(box("log"));
-  EXPECT_FALSE(box("log").isChecked());
-  EXPECT_FALSE(fs::exists(logFile()));
-  EXPECT_EQ(value("Log"), "0");
-  click(box("log"));
-  click(box("log"));  // no file to delete: the switch is stored all the same
-  EXPECT_EQ(value("Log"), "0");
-}
-
-TEST_F(OptionsWindowTest, RemovingAPairTakesItOutOfTableAndFile) {
-  util.addElementToXML("Office Laser", "HP=Colour");
-  util.addElementToXML("Reception", "Canon");
-  util.addElementToXML("2nd Floor", "Brother");
-  wake();
-  EXPECT_EQ(rows(), (std::vector<std::string>{"OfficeLaser=HP=Colour", "Reception=Canon",
-                                              "Printer2ndFloor=Brother"}));
-
-  // One row at a time, however the user clicks.
-  selectRow(0);
-  selectRow(2);
-  table().selectAll();
-  EXPECT_EQ(table().selectionModel()->selectedRows().size(), 1);
-
-  QTest::mouseClick(&child<QPushButton>("removeButton"), Qt::LeftButton);
-  table().clearSelection();
-  QTest::mouseClick(&child<QPushButton>("removeButton"), Qt::LeftButton);
-  EXPECT_EQ(table().rowCount(), 2) << "without a selection nothing more goes";
-  EXPECT_EQ(controller.numberOfRowsInTableView(), 2U);
-
-  selectRow(0);
-  QTest::mouseClick(&child<QPushButton>("removeButton"), Qt::LeftButton);
-  EXPECT_FALSE(util.attributExist("OfficeLaser"));
-  EXPECT_EQ(rows().size(), 1U);
-  EXPECT_EQ(rows(), PrinterPair(util).SetPrintersName()) << "table and file agree";
 }
 
 // The status menu's windows, as the status item shows them.

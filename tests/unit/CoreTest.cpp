@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "core/AtomicFile.h"
+#include "core/Base64.h"
+#include "core/Crypto.h"
+#include "core/JobText.h"
+#include "core/PrivateTempDirectory.h"
+#include "core/TextValue.h"
+#include "send/JobTextComposer.h"
+#include "support/Fakes.h"
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+// One job as the session side writes it on each channel; the readings must find every value.
+TEST(JobText, GoldenJobTextsOfBothChannels) {
+  JobTextComposer::Job job;
+  job.command = "ZelbrinPrinter";
+  job.tray = "2";
+  job.duplex = "DUPLEXTUMBLE";
+  job.documentName = "a.pdf";
+  job.document = "ABC";
+  job.collate = "true";
+  job.copies = "3";
+  const std::string clipboard =
+      "ZelbrinPrinter1!1!1!*2*!1!1!1!*DUPLEXTUMBLE*!1!1!1!*Color*!1!1!1!a.pdf1!1!1!QUJD"
+      "1!1!1!true1!1!1!*3*";
+  ASSERT_EQ(JobTextComposer::compose(job, JobTextComposer::Channel::Clipboard), clipboard);
+  EXPECT_EQ(JobText::productSettings(clipboard), (Strings{"2", "DUPLEXTUMBLE", "Color", "true", "3"}));
+  ASSERT_EQ(JobTextComposer::compose(job, JobTextComposer::Channel::Folder), clipboard);
+  EXPECT_EQ(JobText::folderSettings(clipboard),
+            (Strings{"2", "DUPLEXTUMBLE", "Color", "a.pdf", "QUJD", "true", "ZelbrinPrinter", "3"}));
+
+  // The settings block is cut out wherever it stands.
+  std::string text = "K1!1!1!" + JobText::settingsBlock("1", "NONE", "Color") + "name";
+  JobText::eraseAll(text, JobText::settingsBlock("1", "NONE", "Color"));
+  EXPECT_EQ(text, "K1!1!1!name");
+}
+
+TEST(JobText, ReadingsRejectWhatTheyCannotRead) {
+  const std::pair<std::string, std::optional<Strings>> product[] = {
+      {"ZelbrinSave1!1!1!doc.pdf1!1!1!UEFZ", Strings{}},
+      {"ZelbrinSave1!1!1!*Default*!1!1!1!*NONE", std::nullopt},                   // two stars
+      {"ZelbrinSave1!1!1!*a*!1!1!1!*b*!1!1!1!*c!1!1!1!n1!1!1!UEFZ", std::nullopt},  // five stars
+      {"ZelbrinSave1!1!1!a1!1!1!b1!1!1!c1!1!1!d1!1!1!e1!1!1!f", std::nullopt},  // 7 fields, no block
+  };
+  for (const auto& [text, values] : product) EXPECT_EQ(JobText::productSettings(text), values) << text;
+  EXPECT_EQ(JobText::folderSettings("ZelbrinDefault1!1!1!a.pdf1!1!1!UEFZ"), std::nullopt);
+
+  const std::pair<std::string_view, JobText::Kind> kinds[] = {
+      {"zelbrinSAVE", JobText::Kind::Product},        {"ZelbrinOpenUrl", JobText::Kind::Other},
+      {"userdefinedpdf*", JobText::Kind::UserDefinedPdf}, {"USERDEFINEDPDF", JobText::Kind::Other},
+      {"UserDefinedDriver", JobText::Kind::UserDefinedDriver},
+  };
+  for (const auto& [keyword, kind] : kinds) EXPECT_EQ(JobText::classify(keyword), kind) << keyword;
+  EXPECT_EQ(JobText::fieldView("x1!1!1!1!1!1!1!y"), (std::vector<std::string_view>{"x", "", "1!y"}));
+
+  for (const char* valid : {"", "plain ascii longer than eight", "caf\xc3\xa9 \xf0\x9f\x96\xa8"}) {
+    EXPECT_TRUE(JobText::isValidUtf8(valid)) << valid;
+  }
+  // Stray byte, cut short, overlong NUL, surrogate, past U+10FFFF, after an ASCII run.
+  for (const char* invalid : {"\xff", "ab\xc3", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80",
+                              "12345678\x80"}) {
+    EXPECT_FALSE(JobText::isValidUtf8(invalid)) << invalid;
+  }
+}
+
+TEST(TextValue, IntegersByLeadingDigitsAndFlagsByFirstCharacter) {
+  const std::pair<std::string_view, int> integers[] = {
+      {"3*", 3}, {"  \t42abc", 42}, {"-7", -7}, {"", 0}, {"x1", 0}, {"99999999999", 2147483647}};
+  for (const auto& [text, value] : integers) EXPECT_EQ(TextValue::integerValue(text), value) << text;
+  for (const char* on : {"true", "YES", " 007"}) EXPECT_TRUE(TextValue::boolValue(on)) << on;
+  for (const char* off : {"false", "", "000"}) EXPECT_FALSE(TextValue::boolValue(off)) << off;
+}
+
+// The decoding rule in its plainest form: every byte outside the alphabet is skipped.
+std::string referenceDecode(std::string_view text) {
+  static constexpr std::string_view kAlphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::uint32_t acc = 0;
+  int pending = 0;
+  for (const char ch : text) {
+    const auto pos = kAlphabet.find(ch);
+    if (pos == std::string_view::npos) continue;
+    acc = acc << 6 | static_cast<std::uint32_t>(pos);
+    if (++pending == 4) {
+      out += {static_cast<char>(acc >> 16), static_cast<char>(acc >> 8), static_cast<char>(acc)};
+      acc = 0;
+      pending = 0;
+    }
+  }
+  if (pending == 3) out += {static_cast<char>(acc >> 10), static_cast<char>(acc >> 2)};
+  if (pending == 2) out += static_cast<char>(acc >> 4);
+  return out;
+}
+
+TEST(Base64, EveryVariantDecodesLikeTheReference) {
+  using Base64::detail::Isa;
+  std::mt19937 rng(20240613);
+  const std::string noise[] = {"=", "\r\n", "!", "*", " ", std::string(1, '\0'), "\xff", "\xc3\xa9"};
+  for (Isa isa : {Isa::Scalar, Isa::Ssse3, Isa::Avx2}) {
+    if (!Base64::detail::isaSupported(isa)) continue;
+    for (std::size_t length = 0; length <= 300; ++length) {
+      std::string text = Base64::encode(std::string(length, static_cast<char>(rng())));
+      for (int n = std::uniform_int_distribution<int>(0, 4)(rng); n > 0; --n) {
+        text.insert(std::uniform_int_distribution<std::size_t>(0, text.size())(rng),
+                    noise[rng() % std::size(noise)]);
+      }
+      // The output buffer is exactly as large as promised, with a guard zone behind it.
+      const std::size_t capacity = (text.size() + 3) / 4 * 3;
+      std::vector<unsigned char> out(capacity + 64, 0xA5);
+      const std::size_t written = Base64::detail::decodeWith(
+          isa, reinterpret_cast<const unsigned char*>(text.data()), text.size(), out.data());
+      ASSERT_EQ(std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(written)),
+                referenceDecode(text))
+          << "isa " << static_cast<int>(isa) << ", length " << length;
+      ASSERT_EQ(std::count(out.begin() + static_cast<std::ptrdiff_t>(capacity), out.end(), 0xA5), 64);
+    }
+  }
+  std::string huge(std::size_t{6} << 20, '\0');  // the large-buffer path
+  for (char& c : huge) c = static_cast<char>(rng());
+  EXPECT_EQ(Base64::dataFromBase64String(Base64::encode(huge)), huge);
+  EXPECT_EQ(Base64::encode(std::string_view("\xff\xfe\x00", 3)), "//4A");
+  EXPECT_EQ(Base64::dataFromBase64String("QU=JD"), "ABC");
+}
+
+// Plain AES-128-CBC with PKCS#7 under the payload key, written independently of the sender code.
+std::string encryptWithPadding(std::string_view plain) {
+  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
+                                                                      &EVP_CIPHER_CTX_free);
+  std::string out(plain.size() + 32, '\0');
+  int body = 0;
+  int tail = 0;
+  auto* o = reinterpret_cast<unsigned char*>(out.data());
+  EVP_EncryptInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr, Crypto::kAesKey.data(),
+                     Crypto::kAesIv.data());
+  EVP_EncryptUpdate(ctx.get(), o, &body, reinterpret_cast<const unsigned char*>(plain.data()),
+                    static_cast<int>(plain.size()));
+  EVP_EncryptFinal_ex(ctx.get(), o + body, &tail);
+  out.resize(static_cast<std::size_t>(body + tail));
+  return out;
+}
+
+TEST(AesCbc, PayloadsDecryptOnlyWhenThePaddingFilledAWholeBlock) {
+  // A decoded payload carries one byte after the ciphertext; its value does not matter.
+  const std::string good = encryptWithPadding("0123456789abcdef") + 'Z';
+  EXPECT_EQ(Crypto::aesCbcDecrypt(good), "0123456789abcdef");
+  EXPECT_EQ(Crypto::aesCbcDecrypt(encryptWithPadding("") + 'Z'), "");
+  std::string tampered = good;
+  tampered[20] = static_cast<char>(tampered[20] ^ 1);
+  for (const std::string& bad : {encryptWithPadding("0123456789abcdefWXYZ") + 'Z',
+                                 good.substr(0, 32), good + "abc", tampered, std::string(16, 'x')}) {
+    EXPECT_EQ(Crypto::aesCbcDecrypt(bad), std::nullopt);
+  }
+  for (std::size_t length : {0, 1, 16, 17, 40}) {
+    std::string filled(length, 'A');
+    filled.resize(length == 0 ? 16 : (length + 15) / 16 * 16, '\0');
+    const std::string payload = Crypto::aesCbcEncryptPayload(std::string(length, 'A'));
+    EXPECT_EQ(payload.substr(0, payload.size() - 1), encryptWithPadding(filled)) << length;
+    EXPECT_EQ(Crypto::aesCbcDecrypt(payload), filled) << length;
+  }
+}
+
+// Also run under an OpenSSL configuration whose defaults hide MD5 (tests/CMakeLists.txt).
+TEST(Md5Hex, MatchesRfc1321Vectors) {
+  const std::pair<std::string_view, std::string_view> vectors[] = {
+      {"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+      {std::string_view("abc\0def", 7), "900150983cd24fb0d6963f7d28e17f72"},  // up to a NUL
+  };
+  for (const auto& [text, digest] : vectors) EXPECT_EQ(Crypto::md5Hex(text), digest) << text;
+}
+
+TEST(Files, AtomicReplaceAndThePrivateTemporaryFolder) {
+  TempFolder folder;
+  const fs::path file = folder.path() / "settings.xml";
+  ASSERT_TRUE(AtomicFile::write(file, "first, longer content"));
+  ASSERT_TRUE(AtomicFile::write(file, "second"));
+  EXPECT_EQ(readFile(file), "second");
+  fs::create_directories(folder.path() / "taken" / "inside");
+  EXPECT_FALSE(AtomicFile::write(folder.path() / "taken", "x")) << "a folder is not replaced";
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2) << "no temporary files";
+
+  TempFolder base;
+  const std::string own = (base.path() / ("zelbrin-client-" + std::to_string(::getuid()))).string();
+  ASSERT_EQ(PrivateTempDirectory::ensure(base.path().c_str()), own + "/");
+  ::chmod(own.c_str(), 0755);
+  EXPECT_EQ(PrivateTempDirectory::ensure(base.path().c_str()), own + "/");
+  struct stat info {};
+  ::lstat(own.c_str(), &info);
+  EXPECT_EQ(info.st_mode & 0777, 0700U) << "loose permissions are tightened";
+  fs::remove(own);
+  fs::create_directory_symlink(folder.path(), own);
+  EXPECT_EQ(PrivateTempDirectory::ensure(base.path().c_str()), std::nullopt) << "never a link";
+  fs::remove(own);
+  if (::getuid() == 0) {
+    fs::create_directory(own);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(PrivateTempDirectory::ensure(base.path().c_str()), std::nullopt) << "not ours";
+  }
+}
+
+}  // namespace

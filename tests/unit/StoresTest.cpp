@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "config/Log.h"
+#include "config/PrinterPair.h"
+#include "config/TableViewControler.h"
+#include "config/XMLUtil.h"
+#include "printing/Settings.h"
+#include "ports/Alert.h"
+#include "ports/PairTable.h"
+#include "support/Fakes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ListTable final : public PairTable {
+ public:
+  void removeAllRows() override { rows.clear(); }
+  void addRow(const std::string& name) override { rows.push_back(name); }
+  std::size_t numberOfRows() const override { return rows.size(); }
+  std::string rowName(std::size_t row) const override { return rows.at(row); }
+  std::optional<std::size_t> selectedRow() const override { return selected; }
+  void removeRow(std::size_t row) override {
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(row));
+    selected.reset();
+  }
+  std::vector<std::string> rows;
+  std::optional<std::size_t> selected;
+};
+
+class RecordingAlert final : public Alert {
+ public:
+  void beginSheet(const Message& message, std::function<void(int)> didEnd) override {
+    shown.push_back(message);
+    didEnd(0);
+  }
+  std::vector<Message> shown;
+};
+
+// The three files of the support folder, which other programs and people read too: the settings
+// file and the log byte for byte.
+class StoresTest : public ::testing::Test {
+ protected:
+  StoresTest() {
+    store.connectOutlets({&mapped, &dialog, &logBox, &redirected});
+    store.setTheTable(&table);
+    store.setAlert(&alert);
+  }
+  fs::path support() const { return home.path() / "Documents" / "com.kestrova.ZelbrinClient"; }
+  fs::path settingsFile() const { return support() / "ZelbrinSettings.xml"; }
+  fs::path pairFile() const { return support() / "PrinterPair.xml"; }
+  fs::path logFile() const { return support() / "ZelbrinLogFile.txt"; }
+  std::optional<std::string> value(std::string_view key) const {
+    return TableViewControler::GetOptionsValue(paths.documentsDirectory(), key);
+  }
+  static std::string stderrOf(const std::function<void()>& action) {
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
+  }
+  static std::string entry(std::string_view type, std::string_view data) {
+    return "\r " + std::string(type) + " --> " + std::string(data) + " ";
+  }
+
+  TempFolder home;
+  FixedPaths paths{home.path()};
+  XMLUtil util{paths};
+  Log log{paths};
+  PlainCheckBox mapped{1};
+  PlainCheckBox dialog{0};
+  PlainCheckBox logBox{0};
+  PlainCheckBox redirected{1};
+  ListTable table;
+  RecordingAlert alert;
+  TableViewControler store{paths, util};
+};
+
+TEST_F(StoresTest, SettingsFileFromFirstStartToLaterStarts) {
+  EXPECT_EQ(value("Dialog"), "") << "without a file every switch reads as empty text";
+  EXPECT_FALSE(fs::exists(support())) << "reading a switch must not create the folder";
+
+  store.awakeFromNib();
+  EXPECT_EQ(readFile(settingsFile()),
+            "<?xml version=\"1.0\"?>\n<ZelbrinSettings>\n    <Settings "
+            "RedirectedFolder=\"1\" Dialog=\"0\" MappedSettings=\"1\" Log=\"0\" />\n"
+            "</ZelbrinSettings>\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(support()), {}), 1) << "no temporary files";
+
+  // Only boxes tagged 0 store their switch; the log switch does not look at the tag.
+  store.chkDialogState(PlainCheckBox{1, 7});
+  store.Log(PlainCheckBox{1, 7});
+  EXPECT_EQ(value("Dialog"), "0");
+  EXPECT_EQ(value("Log"), "1");
+  store.chkDialogState(PlainCheckBox{-1});
+  EXPECT_FALSE(TableViewControler::isOn(paths.documentsDirectory(), "Dialog")) << "only 1 is on";
+
+  // A later start reads what is stored by its number and writes it back normalised; every
+  // Settings element counts, and what is not ours is kept.
+  writeFile(settingsFile(),
+            "<!-- by hand --><Root><Settings Dialog=\"01\" Log=\" 1\" MappedSettings=\"off\" "
+            "Extra=\"x\"/><Other/></Root>");
+  store.awakeFromNib();
+  EXPECT_EQ(dialog.state(), 1);
+  EXPECT_EQ(mapped.state(), 0) << "text that is not a number reads as 0";
+  EXPECT_EQ(readFile(settingsFile()),
+            "<?xml version=\"1.0\"?>\n<!-- by hand -->\n<Root>\n    <Settings Dialog=\"1\" "
+            "Log=\"1\" MappedSettings=\"0\" Extra=\"x\" RedirectedFolder=\"1\" />\n"
+            "    <Other />\n</Root>\n");
+}
+
+TEST_F(StoresTest, UnusableSettingsFilesCountAsMissing) {
+  for (const std::string content : {"", "not xml at all", "<ZelbrinSettings><Settings"}) {
+    writeFile(settingsFile(), content);
+    EXPECT_EQ(value("Dialog"), "") << content;
+    store.WriteSettings("Dialog", "1");
+    EXPECT_EQ(value("Dialog"), "1") << "replaced by a file holding the one key";
+    EXPECT_EQ(value("Log"), std::nullopt);
+  }
+  writeFile(settingsFile(), "<A><Settings Dialog=\"0\"/><Settings Dialog=\"1\"/></A>");
+  EXPECT_EQ(value("Dialog"), std::nullopt) << "two elements answer nothing";
+
+  fs::remove_all(support());
+  writeFile(support(), "a file where the folder should be");
+  stderrOf([&] { store.awakeFromNib(); });
+  EXPECT_EQ(readFile(support()), "a file where the folder should be");
+}
+
+TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
+  const std::vector<std::pair<std::string, std::string>> keys{
+      {"HP LaserJet 4000", "HPLaserJet4000"}, {"2nd Floor (Copy)", "Printer2ndFloorCopy"},
+      {"Ébène 3", "bne3"},                    {"\U0001D400BC", "PrinterBC"},
+      {"   ", "Printer"},                     {"É 3", "Printer3"},
+  };
+  for (const auto& [name, key] : keys) {
+    EXPECT_EQ(XMLUtil::stringFilter(name), key) << name;
+    EXPECT_EQ(XMLUtil::stringFilter(key), key) << "a key filters to itself";
+  }
+
+  EXPECT_EQ(stderrOf([&] { util.deleteDataFromXMLFile("A"); }),
+            "Could not write document out...\n");
+  EXPECT_FALSE(fs::exists(support())) << "reading and deleting create nothing";
+  util.addElementToXML("HP LaserJet 4000", "HP_LaserJet");
+  util.addElementToXML("2nd Floor", "Floor & <Two> \"=\"");
+  util.addElementToXML("HPLaserJet4000", "Other");
+  EXPECT_EQ(readFile(pairFile()),
+            "<?xml version=\"1.0\"?>\n<Printer HPLaserJet4000=\"HP_LaserJet\" "
+            "Printer2ndFloor=\"Floor &amp; &lt;Two> &quot;=&quot;\" />\n");
+  EXPECT_EQ(util.loadDataFromXML(""), "Floor & <Two> \"=\"") << "the empty key: the last pair";
+  EXPECT_EQ(PrinterPair(util).SetPrintersName(),
+            (std::vector<std::string>{"HPLaserJet4000=HP_LaserJet",
+                                      "Printer2ndFloor=Floor & <Two> \"=\""}));
+  util.deleteDataFromXMLFile("HPLaserJet4000");
+  EXPECT_FALSE(util.attributExist("HPLaserJet4000"));
+
+  writeFile(pairFile(), "<Printer A=\"1\"");
+  EXPECT_EQ(util.loadDataFromXML("A"), std::nullopt);
+  util.addElementToXML("B", "2");
+  EXPECT_EQ(readFile(pairFile()), "<?xml version=\"1.0\"?>\n<Printer B=\"2\" />\n");
+}
+
+TEST_F(StoresTest, LogEntriesAreAppendedInAsciiAndOnlyARegularFileIsDeleted) {
+  fs::create_directories(support());
+  log.Logging("Résumé \x80.pdf", "DocumentName");
+  log.WriteLogData(std::nullopt, std::nullopt);
+  Settings settings;
+  settings.Copies = -3;
+  settings.Collate = "true";
+  log.LogSettings(settings);
+  EXPECT_EQ(readFile(logFile()), entry("DocumentName", "R\\u00E9sum\\u00E9 \\x80.pdf") +
+                                     entry("(null)", "(null)") + entry("DocumentName", "(null)") +
+                                     entry("Color", "(null)") + entry("Collate", "true") +
+                                     entry("Copies", "-3") + entry("ServerPrinterType", "(null)") +
+                                     entry("PrinterName", "(null)"));
+  log.deleteLogFile();
+  EXPECT_FALSE(fs::exists(logFile()));
+
+  writeFile(home.path() / "elsewhere", "kept");
+  fs::create_symlink(home.path() / "elsewhere", logFile());
+  log.deleteLogFile();
+  EXPECT_TRUE(fs::is_symlink(logFile())) << "not ours to delete";
+  fs::remove(logFile());
+
+  ASSERT_EQ(::mkfifo(logFile().c_str(), 0600), 0);
+  EXPECT_NE(stderrOf([&] { log.Logging("x", "A"); }), "") << "reported, without waiting";
+  fs::remove_all(support());
+  EXPECT_NE(stderrOf([&] { log.Logging("x", "A"); }), "");
+  EXPECT_FALSE(fs::exists(support())) << "the log never makes the support folder";
+}
+
+TEST_F(StoresTest, OptionsWindowActions) {
+  store.awakeFromNib();
+  const fs::path drive = home.path() / "Documents" / "ZbDataDrive";
+  store.RedirectedFolder(PlainCheckBox{0});
+  EXPECT_FALSE(fs::exists(drive));
+  EXPECT_TRUE(alert.shown.empty()) << "nothing to set up when switching off";
+  store.RedirectedFolder(PlainCheckBox{1});
+  EXPECT_TRUE(fs::is_directory(drive));
+  ASSERT_EQ(alert.shown.size(), 1U);
+  EXPECT_EQ(alert.shown[0].messageText, "Folder Redirection");
+  EXPECT_EQ(readFile(logFile()), entry("Message", "Redirected Folder value 0") +
+                                     entry("Message", "Redirected Folder value 1"))
+      << "a successful switch-on logs no error";
+
+  // Whatever stands in the way is left alone, and the error is logged.
+  fs::remove(drive);
+  writeFile(drive, "a plain file");
+  store.RedirectedFolder(PlainCheckBox{1});
+  EXPECT_EQ(readFile(drive), "a plain file");
+  EXPECT_NE(readFile(logFile()).find(entry("Message", "RedirectedFolderAlert Error")),
+            std::string::npos);
+
+  store.Log(PlainCheckBox{0});
+  EXPECT_FALSE(fs::exists(logFile())) << "switching the log off deletes it";
+
+  util.addElementToXML("Office Laser", "HP");
+  util.addElementToXML("Reception", "Canon");
+  store.populateTable();
+  table.selected = 0;
+  stderrOf([&] { store.btn(); });
+  EXPECT_EQ(table.rows, std::vector<std::string>{"Reception=Canon"});
+  EXPECT_EQ(PrinterPair(util).SetPrintersName(), table.rows) << "table and file agree";
+}
+
+}  // namespace
