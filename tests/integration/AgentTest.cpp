@@ -1,73 +1,109 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <thread>
 
-#include "config/TableViewControler.h"
 #include "support/AgentProcess.h"
+#include "support/CupsJobs.h"
 #include "support/Fakes.h"
+#include "support/PdfSamples.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
 
+std::string clipboardSeenByOthers(int* status = nullptr) {
+  return runCommand("xclip -o -selection clipboard 2>/dev/null", status);
+}
+
+// The real agent, on the private X server and CUPS, with a private home; the desktop opener is a
+// stand-in that records what it was asked to open.
 class AgentTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    agent = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path());
-    // The settings file is written on start-up, before the first tick: once it is there, the
-    // agent is up.
-    ASSERT_TRUE(
-        waitFor([&] { return readFile(settingsFile()).find("Log=") != std::string::npos; }, 10s))
-        << "agent did not start: " << agent->standardError();
+  void startAgent(const std::string& cupsServer = "") {
+    const fs::path bin = home.path() / "bin";
+    writeFile(bin / "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + opened().string() +
+                                    "\"\n");
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    std::vector<std::string> environment{"PATH=" + bin.string() + ":" + std::getenv("PATH")};
+    if (!cupsServer.empty()) environment.push_back("CUPS_SERVER=" + cupsServer);
+    agent = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path(),
+                                           std::vector<std::string>{}, environment);
+    // The settings file is written on start-up, before the first tick.
+    ASSERT_TRUE(waitFor([&] { return fs::exists(documents() / "com.kestrova.ZelbrinClient"); }, 10s))
+        << agent->standardError();
   }
-
   fs::path documents() const { return home.path() / "Documents"; }
-  fs::path drive() const { return documents() / "ZbDataDrive"; }
-  fs::path settingsFile() const {
-    return documents() / "com.kestrova.ZelbrinClient" / "ZelbrinSettings.xml";
+  fs::path opened() const { return home.path() / "opened.log"; }
+  std::unique_ptr<AgentProcess> send(std::vector<std::string> arguments) {
+    return std::make_unique<AgentProcess>(ZELBRIN_SEND_PATH, home.path(), std::move(arguments));
   }
-  void sendFolderJob() {
-    int status = 0;
-    runCommand(std::string(ZELBRIN_SEND_PATH) + " --folder --documents '" + documents().string() +
-                   "' --command ZelbrinDefault --text 'document' --name a.pdf",
-               &status);
-    ASSERT_EQ(status, 0);
+  std::unique_ptr<AgentProcess> sendDefaultPrinterJob(const std::string& pdf) {
+    const fs::path file = home.path() / "sample.pdf";
+    std::ofstream(file, std::ios::binary) << pdf;
+    return send({"--clipboard", "--command", "ZelbrinDefault", "--file", file.string(),
+                 "--collate", "true", "--copies", "2", "--timeout", "20"});
   }
 
   TempFolder home;
   std::unique_ptr<AgentProcess> agent;
 };
 
-TEST_F(AgentTest, StartsWithAllFourSwitchesStored) {
-  for (const char* key : {"MappedSettings", "Dialog", "Log", "RedirectedFolder"}) {
-    const auto value = TableViewControler::GetOptionsValue(documents().string(), key);
-    ASSERT_TRUE(value.has_value()) << key;
-    EXPECT_TRUE(*value == "0" || *value == "1") << key << "=" << *value;
-  }
-  EXPECT_TRUE(agent->running()) << agent->standardError();
+TEST_F(AgentTest, ClipboardJobComesOutOfTheDefaultQueue) {
+  startAgent();
+  const int before = CupsJobs::newest();
+  const std::string pdf = makePdf(300, 400);
+  auto sender = sendDefaultPrinterJob(pdf);
+  // The sender leaves as soon as someone else takes the clipboard: the agent's reply.
+  ASSERT_TRUE(waitFor([&] { return !sender->running(); }, 10s)) << agent->standardError();
+  EXPECT_EQ(sender->exitStatus(), 0);
+
+  ASSERT_TRUE(waitFor([&] { return CupsJobs::newest() > before; }, 5s)) << agent->standardError();
+  const int jobId = CupsJobs::newest();
+  const std::optional<CupsJob> job = CupsJobs::waitUntilEnded(jobId);
+  ASSERT_TRUE(job);
+  EXPECT_EQ((*job)["job-state"], "completed");
+  EXPECT_EQ((*job)["copies"], "2");
+  EXPECT_EQ((*job)["multiple-document-handling"], "separate-documents-collated-copies");
+  EXPECT_EQ((*job)["job-name"], "sample.pdf");
+  EXPECT_NE((*job)["job-printer-uri"].find("zelbrin-tray"), std::string::npos);
+  EXPECT_EQ(CupsJobs::spooled(jobId), pdf) << "the PDF reaches CUPS as it was sent";
+  int status = -1;
+  EXPECT_EQ(clipboardSeenByOthers(&status), "");
+  EXPECT_EQ(status, 0) << "the clipboard is left empty";
 }
 
-TEST_F(AgentTest, FolderJobIsPickedUpAndBothFilesDisappear) {
-  sendFolderJob();
-  // One tick a second: two seconds leave room for a tick that just missed the files.
-  EXPECT_TRUE(waitFor(
-      [&] { return !fs::exists(drive() / "pjob.data") && !fs::exists(drive() / "pjobd.data"); },
-      2s));
+TEST_F(AgentTest, FolderJobIsPickedUpAndOpenJobsReachTheDesktopOpener) {
+  startAgent();
+  auto folder = send({"--folder", "--documents", documents().string(), "--command",
+                      "ZelbrinDefault", "--text", "document", "--name", "a.pdf"});
+  const fs::path drive = documents() / "ZbDataDrive";
+  EXPECT_TRUE(waitFor([&] { return !fs::exists(drive / "pjobd.data"); }, 3s));
+  EXPECT_FALSE(fs::exists(drive / "pjob.data"));
+
+  auto link = send({"--clipboard", "--command", "ZelbrinOpen", "--name", "Link.bat", "--text",
+                    "https://example.com/report"});
+  ASSERT_TRUE(waitFor([&] { return !link->running(); }, 10s)) << agent->standardError();
+  auto document = send({"--clipboard", "--command", "ZelbrinOpen", "--name", "notes.pdf",
+                        "--text", "%PDF-1.4 notes"});
+  ASSERT_TRUE(waitFor([&] { return readFile(opened()).find("notes.pdf") != std::string::npos; },
+                      10s))
+      << agent->standardError();
+  EXPECT_NE(readFile(opened()).find("https://example.com/report\n"), std::string::npos);
   EXPECT_TRUE(agent->running());
-  EXPECT_NE(agent->stop().find("folder job \"ZelbrinDefault\" received"), std::string::npos);
 }
 
-TEST_F(AgentTest, JobFileWithoutReadyMarkerIsLeftAlone) {
-  writeFile(drive() / "pjob.data", "ZelbrinDefault1!1!1!not ready yet");
+TEST_F(AgentTest, WithoutAnyPrinterTheJobStaysOnTheClipboard) {
+  startAgent("127.0.0.1:1");
+  const int before = CupsJobs::newest();
+  auto sender = sendDefaultPrinterJob(makePdf(300, 400));
   std::this_thread::sleep_for(2500ms);
-  EXPECT_EQ(readFile(drive() / "pjob.data"), "ZelbrinDefault1!1!1!not ready yet");
-  EXPECT_TRUE(agent->running());
+  EXPECT_TRUE(sender->running()) << "nobody took the job off the clipboard";
+  EXPECT_NE(clipboardSeenByOthers().find("ZelbrinDefault1!1!1!"), std::string::npos);
+  EXPECT_EQ(CupsJobs::newest(), before);
+  EXPECT_NE(agent->stop().find("no local printer"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply
 // on the clipboard, is reported as handed over once it has been read; its options are its own.
@@ -80,13 +116,8 @@ TEST(AgentSendTest, RawJobIsReportedHandedOverOnceReadAndOptionsAreOurs) {
   TempFolder home;
   AgentProcess sender(send, home.path(),
                       {"--clipboard", "--command", "USERDEFINEDDRIVER", "--text", "raw bytes"});
-  std::string read;
-  ASSERT_TRUE(waitFor(
-      [&] {
-        read = runCommand("xclip -o -selection clipboard 2>/dev/null");
-        return read.rfind("USERDEFINEDDRIVER", 0) == 0;
-      },
-      5s));
+  ASSERT_TRUE(waitFor([&] { return clipboardSeenByOthers().rfind("USERDEFINEDDRIVER", 0) == 0; },
+                      5s));
   EXPECT_TRUE(waitFor([&] { return !sender.running(); }, 5s)) << "the sender kept waiting";
   EXPECT_EQ(sender.exitStatus(), 0) << sender.standardError();
 }
