@@ -20,12 +20,32 @@ constexpr std::size_t kProgressThreshold = 4 * 1024 * 1024;
 
 bool isDuplexMode(std::int32_t mode) { return mode >= 1 && mode <= 3; }
 
+// C0 controls, DEL, and C1 controls in their UTF-8 form (U+0080..U+009F).
+std::string withoutControlCharacters(std::string_view text) {
+  std::string kept;
+  kept.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) continue;
+    if (byte == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) {
+        ++i;
+        continue;
+      }
+    }
+    kept.push_back(text[i]);
+  }
+  return kept;
+}
+
 std::string jobNameFor(const std::optional<std::string>& documentName) {
   if (!documentName || documentName->empty()) return "Zelbrin Client";
-  // Users see this in their print queue; the server's path to the file means nothing here.
+  // Users see this in their print queue; the server's path to the file means nothing here, and
+  // escape sequences would reach every terminal and queue window that shows it.
   const std::size_t slash = documentName->find_last_of("/\\");
-  const std::string base =
-      slash == std::string::npos ? *documentName : documentName->substr(slash + 1);
+  const std::string base = withoutControlCharacters(
+      slash == std::string::npos ? *documentName : documentName->substr(slash + 1));
   return base.empty() ? "Zelbrin Client" : base;
 }
 

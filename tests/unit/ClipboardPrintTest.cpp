@@ -187,7 +187,6 @@ TEST_F(ClipboardPrintTest, UserDefinedPdfPrintsOnThePairedPrinterWithTheJobsSett
   EXPECT_EQ(options.media->height, 400);
   EXPECT_FALSE(options.collate);
   EXPECT_FALSE(options.copies);
-  EXPECT_EQ(options.jobName, "Zelbrin Client") << "no document name known";
 
   request.chkState = "0";
   request.printerName = "Printer that is gone";
@@ -195,6 +194,19 @@ TEST_F(ClipboardPrintTest, UserDefinedPdfPrintsOnThePairedPrinterWithTheJobsSett
   ASSERT_EQ(printSystem.pdfJobs.size(), 2U);
   EXPECT_EQ(printSystem.pdfJobs[1].printer, "") << "left to CUPS' default destination";
   EXPECT_FALSE(printSystem.pdfJobs[1].options.inputSlot);
+
+  // The name in the print queue: the file's own name without control characters, or the
+  // program's name when nothing is left.
+  const std::pair<std::string, std::string> names[] = {
+      {"", "Zelbrin Client"},
+      {"C:\\Jobs\\\x1b[31mInvoice £5\x07\xc2\x9b.pdf\x7f", "[31mInvoice £5.pdf"},
+      {"C:\\Jobs\\\x1b\r\n", "Zelbrin Client"},
+  };
+  for (const auto& [name, expected] : names) {
+    request.documentName = name;
+    printer.printClipboardDocument(request, job);
+    EXPECT_EQ(printSystem.pdfJobs.back().options.jobName, expected);
+  }
 }
 
 TEST_F(ClipboardPrintTest, LargeDocumentsShowProgress) {
