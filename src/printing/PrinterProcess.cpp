@@ -49,6 +49,15 @@ std::string jobNameFor(const std::optional<std::string>& documentName) {
   return base.empty() ? "Zelbrin Client" : base;
 }
 
+// The job's paper size from page 1. A document whose page 1 has no usable media box still
+// prints, on the queue's own paper size.
+std::optional<PageSize> mediaOf(const PdfDocument::Reading& pdf) {
+  if (!pdf.firstPageSize) {
+    std::cerr << "zelbrin-client: page 1 has no usable media box; printing without a paper size\n";
+  }
+  return pdf.firstPageSize;
+}
+
 }  // namespace
 
 bool PrinterProcess::printerExists(const std::string& name) {
@@ -77,8 +86,8 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   std::cerr << request.collate << " - collate," << static_cast<std::uint32_t>(request.copies)
             << " - copies\n";
 
-  const std::optional<PageSize> firstPage = PdfDocument::firstPageSize(request.document);
-  if (!firstPage) {
+  const PdfDocument::Reading pdf = PdfDocument::read(request.document);
+  if (!pdf.readable) {
     std::cerr << "zelbrin-client: the document is not a readable PDF; nothing printed\n";
     job.defaultPrinterJob = false;
     return;
@@ -86,7 +95,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   if (request.chkState == "1") {
     if (isDuplexMode(request.duplex)) options.duplexMode = request.duplex;
     options.inputSlot = slotFor(printer, request.tray);
-    options.media = firstPage;
+    options.media = mediaOf(pdf);
   }
   options.jobName = jobNameFor(request.documentName);
 
@@ -131,15 +140,15 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
   if (collate == "true") options.copies = settings.Copies;
   options.jobName = jobNameFor(settings.DocumentName);
 
-  const std::optional<PageSize> firstPage = PdfDocument::firstPageSize(pdf);
-  if (firstPage) {
+  const PdfDocument::Reading document = PdfDocument::read(pdf);
+  if (document.readable) {
     if (mapped) {
       // Only a job that names its printer (a default-printer job) gets a tray.
       if (!printer.empty()) {
         options.inputSlot = InputSlot::choose(settings.Tray.value_or(""),
                                               services_.printSystem.inputSlots(printer));
       }
-      options.media = firstPage;
+      options.media = mediaOf(document);
       options.duplexMode = Settings::DuplexNumber(settings.Duplex.value_or(""));
     }
     const bool show = settings.ServerPrinterType == "ZelbrinDefault"

@@ -209,6 +209,33 @@ TEST_F(ClipboardPrintTest, UserDefinedPdfPrintsOnThePairedPrinterWithTheJobsSett
   }
 }
 
+TEST_F(ClipboardPrintTest, PdfWithoutAUsableMediaBoxPrintsWithoutPaperSizeInBothRoutines) {
+  const std::string flatBox = makePdf(0, 0);
+  setSwitch("Dialog", "0");
+  setSwitch("MappedSettings", "1");
+  PrinterProcess::ClipboardPrint request;
+  request.document = flatBox;
+  request.printerName = "Office Printer";
+  request.chkState = "1";
+  request.tray = "2";
+  Settings record;
+  record.ServerPrinterType = "ZelbrinDefault";
+  record.PrinterName = "Office Printer";
+  record.Job = Base64::encode(flatBox);
+  record.Tray = "2";
+  testing::internal::CaptureStderr();
+  printer.printClipboardDocument(request, job);
+  printer.SendToPrinter("", record);
+  const std::string log = testing::internal::GetCapturedStderr();
+
+  ASSERT_EQ(printSystem.pdfJobs.size(), 2U) << log;
+  for (const auto& printed : printSystem.pdfJobs) {
+    EXPECT_FALSE(printed.options.media);
+    EXPECT_EQ(printed.options.inputSlot, "Tray2") << "the job's other settings still apply";
+  }
+  EXPECT_NE(log.find("no usable media box"), std::string::npos) << log;
+}
+
 TEST_F(ClipboardPrintTest, LargeDocumentsShowProgress) {
   const std::string large = makePdf(595, 842, 5 * 1024 * 1024);
   PrinterProcess::ClipboardPrint request;
