@@ -49,6 +49,16 @@ std::string jobNameFor(const std::optional<std::string>& documentName) {
   return base.empty() ? "Zelbrin Client" : base;
 }
 
+// The dialog starts with the job's own settings.
+void startFrom(const std::string& printer, const PrintOptions& options,
+               PrintDialogRequest& dialog) {
+  dialog.printerName = printer;
+  dialog.copies = options.copies.value_or(1);
+  dialog.collate = options.collate;
+  dialog.duplexMode = options.duplexMode.value_or(1);
+  dialog.media = options.media;
+}
+
 // The job's paper size from page 1. A document whose page 1 has no usable media box still
 // prints, on the queue's own paper size.
 std::optional<PageSize> mediaOf(const PdfDocument::Reading& pdf) {
@@ -118,10 +128,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
     dialog.bringToFront = true;
   }
   if (show) {
-    dialog.printerName = printer;
-    dialog.copies = options.copies.value_or(1);
-    dialog.collate = options.collate;
-    dialog.duplexMode = options.duplexMode.value_or(1);
+    startFrom(printer, options, dialog);
     if (!askUser(dialog, printer, options)) return;
   }
   submit(printer, request.document, options);
@@ -158,10 +165,7 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
     bool go = true;
     if (show) {
       PrintDialogRequest dialog;
-      dialog.printerName = printer;
-      dialog.copies = options.copies.value_or(1);
-      dialog.collate = options.collate;
-      dialog.duplexMode = options.duplexMode.value_or(1);
+      startFrom(printer, options, dialog);
       dialog.pageSetup = true;
       go = askUser(dialog, target, options);
     }
@@ -183,6 +187,8 @@ bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& pri
   if (choice->collate != request.collate) options.collate = choice->collate;
   if (choice->duplexMode != request.duplexMode) options.duplexMode = choice->duplexMode;
   options.pageRanges = choice->pageRanges;
+  if (choice->media) options.media = choice->media;
+  options.extraOptions = choice->options;
   return true;
 }
 
