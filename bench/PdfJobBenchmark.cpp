@@ -86,7 +86,7 @@ int runStages() {
   const double decode = secondsSince(start);
 
   start = Clock::now();
-  const auto page = PdfDocument::firstPageSize(pdf);
+  const bool readable = PdfDocument::read(pdf).readable;
   const double validate = secondsSince(start);
 
   CupsPrintSystem cups;
@@ -97,8 +97,9 @@ int runStages() {
   const double submit = secondsSince(start);
 
   std::printf("job text %.1f MB, document %.1f MB, digest %s, page %s, CUPS job %d%s\n",
-              text->size() / 1e6, pdf.size() / 1e6, digest.c_str(), page ? "read" : "UNREADABLE",
-              submitted.jobId, submitted.submitted ? "" : " NOT SUBMITTED");
+              text->size() / 1e6, pdf.size() / 1e6, digest.c_str(),
+              readable ? "read" : "UNREADABLE", submitted.jobId,
+              submitted.submitted ? "" : " NOT SUBMITTED");
   report("clipboard read (X transfer)", read, static_cast<double>(text->size()));
   report("digest (MD5)", md5, static_cast<double>(text->size()));
   report("decode (Base64)", decode, static_cast<double>(fields[5].size()));

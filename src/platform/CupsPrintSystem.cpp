@@ -111,6 +111,8 @@ void addPdfOptions(CupsOptions& out, const PrintOptions& options, http_t* http, 
   if (options.pageRanges && !options.pageRanges->empty()) {
     out.add("page-ranges", *options.pageRanges);
   }
+  // Last, so that the user's choice replaces the job's value of the same name.
+  for (const auto& [name, value] : options.extraOptions) out.add(name.c_str(), value);
 }
 
 struct JobOutcome {

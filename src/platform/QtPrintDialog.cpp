@@ -1,10 +1,16 @@
 #include "platform/QtPrintDialog.h"
 
 #include <QCoreApplication>
+#include <QPageLayout>
 #include <QPageRanges>
+#include <QPageSize>
 #include <QPrintDialog>
+#include <QPrintEngine>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +36,22 @@ std::int32_t fromQt(QPrinter::DuplexMode mode) {
   }
 }
 
+// Where Qt keeps the CUPS options the dialog's widgets chose (the queue's own options that differ
+// from its defaults, pages per sheet, job options), as name, value, name, value. Not public API,
+// but programs that hand documents to CUPS themselves read them there.
+constexpr auto kCupsOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+OptionList cupsOptionsOf(QPrinter& printer) {
+  OptionList options;
+  const QStringList list = printer.printEngine()->property(kCupsOptions).toStringList();
+  for (qsizetype i = 0; i + 1 < list.size(); i += 2) {
+    // An empty value (no billing text, say) is no choice.
+    if (list[i + 1].isEmpty()) continue;
+    options.emplace_back(list[i].toStdString(), list[i + 1].toStdString());
+  }
+  return options;
+}
+
 }  // namespace
 
 std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& request) {
@@ -42,6 +64,17 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
   printer.setCopyCount(request.copies);
   printer.setCollateCopies(request.collate);
   printer.setDuplex(toQt(request.duplexMode));
+  // The job's paper as the starting point. Qt's page setup shows its orientation but starts on
+  // the queue's default size whatever the printer holds.
+  if (request.media) {
+    const double shorter = std::min(request.media->width, request.media->height);
+    const double longer = std::max(request.media->width, request.media->height);
+    printer.setPageOrientation(request.media->width > request.media->height
+                                   ? QPageLayout::Landscape
+                                   : QPageLayout::Portrait);
+    printer.setPageSize(QPageSize(QSizeF(shorter, longer), QPageSize::Point));
+  }
+  const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
 
   QPrintDialog dialog(&printer);
   dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
@@ -66,6 +99,24 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
   choice.duplexMode = fromQt(printer.duplex());
   if (printer.printRange() == QPrinter::PageRange && !printer.pageRanges().isEmpty()) {
     choice.pageRanges = printer.pageRanges().toString().toStdString();
+  }
+
+  // Since the page setup starts on the queue's default size, any other size is the user's
+  // choice; left alone, the job's own paper stays.
+  const QPageLayout layout = printer.pageLayout();
+  if (!layout.pageSize().isEquivalentTo(QPrinterInfo(printer).defaultPageSize())) {
+    const QSizeF points = layout.pageSize().size(QPageSize::Point);
+    choice.media = PageSize{points.width(), points.height()};
+  }
+  // A colour choice is among the CUPS options: the queue's ColorModel, from which Qt derives
+  // the printer's colour mode.
+  choice.options = cupsOptionsOf(printer);
+  if (layout.orientation() != orientation) {
+    choice.options.emplace_back("orientation-requested",
+                                layout.orientation() == QPageLayout::Landscape ? "4" : "3");
+  }
+  if (printer.pageOrder() == QPrinter::LastPageFirst) {
+    choice.options.emplace_back("outputorder", "reverse");
   }
   return choice;
 }

@@ -5,14 +5,17 @@
 #include <optional>
 #include <string>
 
+#include "platform/PrintSystem.h"
+
 // What the print dialog starts with.
 struct PrintDialogRequest {
   std::string printerName;  // preselected printer; empty: the dialog's own choice
   std::int32_t copies = 1;
   bool collate = false;
-  std::int32_t duplexMode = 1;  // 1 one-sided, 2 long edge, 3 short edge
-  bool pageSetup = false;       // offer the paper settings too
-  bool bringToFront = false;    // raise and activate above the user's other windows
+  std::int32_t duplexMode = 1;    // 1 one-sided, 2 long edge, 3 short edge
+  bool pageSetup = false;         // offer the paper settings too
+  bool bringToFront = false;      // raise and activate above the user's other windows
+  std::optional<PageSize> media;  // the job's paper; nothing leaves it to the queue
 };
 
 // What the user chose.
@@ -22,6 +25,8 @@ struct PrintDialogChoice {
   bool collate = false;
   std::int32_t duplexMode = 1;
   std::optional<std::string> pageRanges;  // "2-5"; nothing for all pages
+  std::optional<PageSize> media;          // only when the user chose another paper size
+  OptionList options;  // every further choice (tray, quality, pages per sheet, ...)
 };
 
 // The print dialog, behind a seam so that tests can pre-answer it.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Size of a page in PostScript points.
@@ -13,6 +14,9 @@ struct PageSize {
   double width = 0;
   double height = 0;
 };
+
+// Options by their CUPS names, as name and value.
+using OptionList = std::vector<std::pair<std::string, std::string>>;
 
 // What a PDF job asks of the printing system. Every value that is absent is left to the queue.
 struct PrintOptions {
@@ -23,6 +27,7 @@ struct PrintOptions {
   std::optional<PageSize> media;           // the document's first page
   std::optional<std::string> pageRanges;   // "1-3,5", as chosen in the print dialog
   std::string jobName = "Zelbrin Client";  // what users see in their print queue
+  OptionList extraOptions;  // chosen in the print dialog; they win over the values above
 };
 
 struct PrintSubmission {

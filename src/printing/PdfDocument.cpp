@@ -66,16 +66,21 @@ std::optional<PageSize> firstPageOf(QPDFObjectHandle pages) {
 
 }  // namespace
 
-std::optional<PageSize> firstPageSize(std::string_view bytes) {
+Reading read(std::string_view bytes) {
+  QPDF pdf;
+  pdf.setSuppressWarnings(true);
   try {
-    QPDF pdf;
-    pdf.setSuppressWarnings(true);
     // qpdf reads straight from the caller's bytes, without a copy; empty input has no pointer.
     pdf.processMemoryFile("document", bytes.empty() ? "" : bytes.data(), bytes.size());
-    return firstPageOf(pdf.getRoot().getKey("/Pages"));
   } catch (const std::exception&) {
-    // Damage qpdf cannot repair, a password, a loop in the objects: no size to offer.
-    return std::nullopt;
+    // Damage qpdf cannot repair, a password: not a document to print.
+    return {};
+  }
+  try {
+    return {true, firstPageOf(pdf.getRoot().getKey("/Pages"))};
+  } catch (const std::exception&) {
+    // A loop in the objects on the way to page 1 costs only the size.
+    return {true, std::nullopt};
   }
 }
 

@@ -20,13 +20,52 @@ constexpr std::size_t kProgressThreshold = 4 * 1024 * 1024;
 
 bool isDuplexMode(std::int32_t mode) { return mode >= 1 && mode <= 3; }
 
+// C0 controls, DEL, and C1 controls in their UTF-8 form (U+0080..U+009F).
+std::string withoutControlCharacters(std::string_view text) {
+  std::string kept;
+  kept.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) continue;
+    if (byte == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) {
+        ++i;
+        continue;
+      }
+    }
+    kept.push_back(text[i]);
+  }
+  return kept;
+}
+
 std::string jobNameFor(const std::optional<std::string>& documentName) {
   if (!documentName || documentName->empty()) return "Zelbrin Client";
-  // Users see this in their print queue; the server's path to the file means nothing here.
+  // Users see this in their print queue; the server's path to the file means nothing here, and
+  // escape sequences would reach every terminal and queue window that shows it.
   const std::size_t slash = documentName->find_last_of("/\\");
-  const std::string base =
-      slash == std::string::npos ? *documentName : documentName->substr(slash + 1);
+  const std::string base = withoutControlCharacters(
+      slash == std::string::npos ? *documentName : documentName->substr(slash + 1));
   return base.empty() ? "Zelbrin Client" : base;
+}
+
+// The dialog starts with the job's own settings.
+void startFrom(const std::string& printer, const PrintOptions& options,
+               PrintDialogRequest& dialog) {
+  dialog.printerName = printer;
+  dialog.copies = options.copies.value_or(1);
+  dialog.collate = options.collate;
+  dialog.duplexMode = options.duplexMode.value_or(1);
+  dialog.media = options.media;
+}
+
+// The job's paper size from page 1. A document whose page 1 has no usable media box still
+// prints, on the queue's own paper size.
+std::optional<PageSize> mediaOf(const PdfDocument::Reading& pdf) {
+  if (!pdf.firstPageSize) {
+    std::cerr << "zelbrin-client: page 1 has no usable media box; printing without a paper size\n";
+  }
+  return pdf.firstPageSize;
 }
 
 }  // namespace
@@ -57,8 +96,8 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   std::cerr << request.collate << " - collate," << static_cast<std::uint32_t>(request.copies)
             << " - copies\n";
 
-  const std::optional<PageSize> firstPage = PdfDocument::firstPageSize(request.document);
-  if (!firstPage) {
+  const PdfDocument::Reading pdf = PdfDocument::read(request.document);
+  if (!pdf.readable) {
     std::cerr << "zelbrin-client: the document is not a readable PDF; nothing printed\n";
     job.defaultPrinterJob = false;
     return;
@@ -66,7 +105,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   if (request.chkState == "1") {
     if (isDuplexMode(request.duplex)) options.duplexMode = request.duplex;
     options.inputSlot = slotFor(printer, request.tray);
-    options.media = firstPage;
+    options.media = mediaOf(pdf);
   }
   options.jobName = jobNameFor(request.documentName);
 
@@ -89,10 +128,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
     dialog.bringToFront = true;
   }
   if (show) {
-    dialog.printerName = printer;
-    dialog.copies = options.copies.value_or(1);
-    dialog.collate = options.collate;
-    dialog.duplexMode = options.duplexMode.value_or(1);
+    startFrom(printer, options, dialog);
     if (!askUser(dialog, printer, options)) return;
   }
   submit(printer, request.document, options);
@@ -111,15 +147,15 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
   if (collate == "true") options.copies = settings.Copies;
   options.jobName = jobNameFor(settings.DocumentName);
 
-  const std::optional<PageSize> firstPage = PdfDocument::firstPageSize(pdf);
-  if (firstPage) {
+  const PdfDocument::Reading document = PdfDocument::read(pdf);
+  if (document.readable) {
     if (mapped) {
       // Only a job that names its printer (a default-printer job) gets a tray.
       if (!printer.empty()) {
         options.inputSlot = InputSlot::choose(settings.Tray.value_or(""),
                                               services_.printSystem.inputSlots(printer));
       }
-      options.media = firstPage;
+      options.media = mediaOf(document);
       options.duplexMode = Settings::DuplexNumber(settings.Duplex.value_or(""));
     }
     const bool show = settings.ServerPrinterType == "ZelbrinDefault"
@@ -129,10 +165,7 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
     bool go = true;
     if (show) {
       PrintDialogRequest dialog;
-      dialog.printerName = printer;
-      dialog.copies = options.copies.value_or(1);
-      dialog.collate = options.collate;
-      dialog.duplexMode = options.duplexMode.value_or(1);
+      startFrom(printer, options, dialog);
       dialog.pageSetup = true;
       go = askUser(dialog, target, options);
     }
@@ -154,6 +187,8 @@ bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& pri
   if (choice->collate != request.collate) options.collate = choice->collate;
   if (choice->duplexMode != request.duplexMode) options.duplexMode = choice->duplexMode;
   options.pageRanges = choice->pageRanges;
+  if (choice->media) options.media = choice->media;
+  options.extraOptions = choice->options;
   return true;
 }
 

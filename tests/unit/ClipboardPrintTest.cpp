@@ -187,7 +187,6 @@ TEST_F(ClipboardPrintTest, UserDefinedPdfPrintsOnThePairedPrinterWithTheJobsSett
   EXPECT_EQ(options.media->height, 400);
   EXPECT_FALSE(options.collate);
   EXPECT_FALSE(options.copies);
-  EXPECT_EQ(options.jobName, "Zelbrin Client") << "no document name known";
 
   request.chkState = "0";
   request.printerName = "Printer that is gone";
@@ -195,6 +194,46 @@ TEST_F(ClipboardPrintTest, UserDefinedPdfPrintsOnThePairedPrinterWithTheJobsSett
   ASSERT_EQ(printSystem.pdfJobs.size(), 2U);
   EXPECT_EQ(printSystem.pdfJobs[1].printer, "") << "left to CUPS' default destination";
   EXPECT_FALSE(printSystem.pdfJobs[1].options.inputSlot);
+
+  // The name in the print queue: the file's own name without control characters, or the
+  // program's name when nothing is left.
+  const std::pair<std::string, std::string> names[] = {
+      {"", "Zelbrin Client"},
+      {"C:\\Jobs\\\x1b[31mInvoice £5\x07\xc2\x9b.pdf\x7f", "[31mInvoice £5.pdf"},
+      {"C:\\Jobs\\\x1b\r\n", "Zelbrin Client"},
+  };
+  for (const auto& [name, expected] : names) {
+    request.documentName = name;
+    printer.printClipboardDocument(request, job);
+    EXPECT_EQ(printSystem.pdfJobs.back().options.jobName, expected);
+  }
+}
+
+TEST_F(ClipboardPrintTest, PdfWithoutAUsableMediaBoxPrintsWithoutPaperSizeInBothRoutines) {
+  const std::string flatBox = makePdf(0, 0);
+  setSwitch("Dialog", "0");
+  setSwitch("MappedSettings", "1");
+  PrinterProcess::ClipboardPrint request;
+  request.document = flatBox;
+  request.printerName = "Office Printer";
+  request.chkState = "1";
+  request.tray = "2";
+  Settings record;
+  record.ServerPrinterType = "ZelbrinDefault";
+  record.PrinterName = "Office Printer";
+  record.Job = Base64::encode(flatBox);
+  record.Tray = "2";
+  testing::internal::CaptureStderr();
+  printer.printClipboardDocument(request, job);
+  printer.SendToPrinter("", record);
+  const std::string log = testing::internal::GetCapturedStderr();
+
+  ASSERT_EQ(printSystem.pdfJobs.size(), 2U) << log;
+  for (const auto& printed : printSystem.pdfJobs) {
+    EXPECT_FALSE(printed.options.media);
+    EXPECT_EQ(printed.options.inputSlot, "Tray2") << "the job's other settings still apply";
+  }
+  EXPECT_NE(log.find("no usable media box"), std::string::npos) << log;
 }
 
 TEST_F(ClipboardPrintTest, LargeDocumentsShowProgress) {

@@ -43,9 +43,12 @@ std::string encrypted(const std::string& pdf, const char* userPassword) {
   return {reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize()};
 }
 
-// The size as "width x height", so that a failure shows both.
+// The size as "width x height", so that a failure shows both; "none" for a readable document
+// without one.
 std::string sizeOf(std::string_view pdf) {
-  const auto size = PdfDocument::firstPageSize(pdf);
+  const PdfDocument::Reading reading = PdfDocument::read(pdf);
+  if (!reading.readable) return "unreadable";
+  const auto& size = reading.firstPageSize;
   return size ? std::to_string(size->width) + " x " + std::to_string(size->height) : "none";
 }
 
@@ -95,11 +98,11 @@ TEST(PdfDocument, DamagedOrLockedInputIsRecoveredOrRefused) {
   badOffset.replace(at, badOffset.find('\n', at) - at, "9");
   EXPECT_EQ(sizeOf(badOffset), "612.000000 x 792.000000");
 
-  EXPECT_EQ(sizeOf(kLetter.substr(0, kLetter.find("/MediaBox"))), "none");
-  EXPECT_EQ(sizeOf(""), "none");
-  EXPECT_EQ(sizeOf("not a PDF at all\n"), "none");
+  EXPECT_EQ(sizeOf(kLetter.substr(0, kLetter.find("/MediaBox"))), "unreadable");
+  EXPECT_EQ(sizeOf(""), "unreadable");
+  EXPECT_EQ(sizeOf("not a PDF at all\n"), "unreadable");
 
-  EXPECT_EQ(sizeOf(encrypted(kLetter, "secret")), "none");
+  EXPECT_EQ(sizeOf(encrypted(kLetter, "secret")), "unreadable");
   // Restrictions without a user password do not keep the document from being read.
   EXPECT_EQ(sizeOf(encrypted(kLetter, "")), "612.000000 x 792.000000");
 }
