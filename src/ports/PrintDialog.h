@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/PrintSystem.h"
+#include "ports/PrintSystem.h"
 
 // What the print dialog starts with.
 struct PrintDialogRequest {

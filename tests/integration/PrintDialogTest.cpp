@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "intake/JobValues.h"
+#include "printing/JobValues.h"
 #include "platform/CupsPrintSystem.h"
 #include "platform/QtPrintDialog.h"
 #include "printing/PrinterProcess.h"
