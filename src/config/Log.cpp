@@ -11,38 +11,13 @@
 #include <iostream>
 
 #include "config/XMLUtil.h"
+#include "core/Utf8.h"
 #include "core/FileSystem.h"
 #include "ports/Paths.h"
 
 namespace {
 
 constexpr std::string_view kNull = "(null)";
-
-// The length of the well-formed UTF-8 sequence at the start of bytes and its code point;
-// nothing when the bytes there are not UTF-8 (overlong forms and surrogates included).
-std::optional<std::pair<std::size_t, char32_t>> decodeUtf8(std::string_view bytes) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length;
-  char32_t code;
-  char32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, code = lead & 0x1Fu, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, code = lead & 0x0Fu, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, code = lead & 0x07u, minimum = 0x10000;
-  } else {
-    return std::nullopt;
-  }
-  if (bytes.size() < length) return std::nullopt;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return std::nullopt;
-    code = (code << 6) | (byte(i) & 0x3Fu);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
-  return std::make_pair(length, code);
-}
 
 // The text as ASCII. An accented letter in a document name must not cost the whole entry.
 void appendAscii(std::string& out, std::string_view text) {
@@ -52,7 +27,7 @@ void appendAscii(std::string& out, std::string_view text) {
     if (lead < 0x80) {
       out += text.front();
       text.remove_prefix(1);
-    } else if (const auto decoded = decodeUtf8(text)) {
+    } else if (const auto decoded = Utf8::decode(text)) {
       const auto [length, code] = *decoded;
       std::snprintf(escape, sizeof escape, code > 0xFFFF ? "\\U%08X" : "\\u%04X",
                     static_cast<unsigned>(code));

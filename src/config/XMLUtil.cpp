@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "config/XmlFile.h"
+#include "core/Utf8.h"
 #include "ports/Paths.h"
 
 namespace {
@@ -108,22 +109,9 @@ bool isAsciiLetterOrDigit(char c) { return isAsciiLetter(c) || (c >= '0' && c <=
 // The first character as a code point of the Basic Multilingual Plane; nothing for an empty
 // text, a character beyond the plane and bytes that are not UTF-8.
 std::optional<char16_t> firstBmpCharacter(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return lead;
-  const auto continuation = [&](std::size_t i) {
-    return i < text.size() && (byte(i) & 0xC0) == 0x80;
-  };
-  if ((lead & 0xE0) == 0xC0 && continuation(1)) {
-    const std::uint32_t code = ((lead & 0x1Fu) << 6) | (byte(1) & 0x3Fu);
-    if (code >= 0x80) return static_cast<char16_t>(code);
-  } else if ((lead & 0xF0) == 0xE0 && continuation(1) && continuation(2)) {
-    const std::uint32_t code =
-        ((lead & 0x0Fu) << 12) | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu);
-    if (code >= 0x800 && (code < 0xD800 || code > 0xDFFF)) return static_cast<char16_t>(code);
-  }
-  return std::nullopt;
+  const auto decoded = Utf8::decode(text);
+  if (!decoded || decoded->second > 0xFFFF) return std::nullopt;
+  return static_cast<char16_t>(decoded->second);
 }
 
 bool isLetterOrMark(char16_t c) {

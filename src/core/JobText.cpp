@@ -98,45 +98,12 @@ std::string settingsBlock(std::string_view tray, std::string_view duplex, std::s
   return block;
 }
 
-bool isValidUtf8(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* end = p + bytes.size();
-  while (p < end) {
-    // Runs of ASCII are the common case: skip them eight bytes at a time.
-    while (end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      if ((word & 0x8080808080808080ULL) != 0) break;
-      p += 8;
-    }
-    if (p == end) break;
-    const unsigned char lead = *p;
-    if (lead < 0x80) {
-      ++p;
-      continue;
-    }
-    int length;
-    std::uint32_t min;
-    std::uint32_t code;
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2, min = 0x80, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, min = 0x800, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, min = 0x10000, code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p < length) return false;
-    for (int i = 1; i < length; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return false;
-      code = (code << 6) | (p[i] & 0x3F);
-    }
-    // Overlong forms, UTF-16 surrogates and values past Unicode are not UTF-8.
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    p += length;
-  }
-  return true;
+std::optional<std::int32_t> duplexNumber(std::string_view duplex) {
+  const std::string upper = upperCased(duplex);
+  if (upper == "NONE") return 1;
+  if (upper == "DUPLEXNOTUMBLE") return 2;
+  if (upper == "DUPLEXTUMBLE") return 3;
+  return std::nullopt;
 }
 
 void eraseAll(std::string& text, std::string_view pattern) {

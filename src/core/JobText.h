@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,8 +51,9 @@ std::optional<std::vector<std::string>> folderSettings(std::string_view text);
 // "*tray*!1!1!1!*duplex*!1!1!1!*colour*!1!1!1!", the block as a sender writes it.
 std::string settingsBlock(std::string_view tray, std::string_view duplex, std::string_view color);
 
-// Whether the bytes are well-formed UTF-8 (a job file must be text).
-bool isValidUtf8(std::string_view bytes);
+// The duplex number of a duplex value, in any casing: 1 one-sided (NONE), 2 long edge
+// (DUPLEXNOTUMBLE), 3 short edge (DUPLEXTUMBLE); nothing for any other text.
+std::optional<std::int32_t> duplexNumber(std::string_view duplex);
 
 // Deletes every occurrence of pattern from text, in place, in one pass.
 void eraseAll(std::string& text, std::string_view pattern);

@@ -11,9 +11,11 @@
 #include "documents/OpenPolicy.h"
 #include "core/Base64.h"
 #include "core/Crypto.h"
+#include "core/FileName.h"
 #include "core/JobText.h"
 #include "intake/PrintJobProcess.h"
 #include "core/TextValue.h"
+#include "core/Utf8.h"
 #include "ports/Clipboard.h"
 #include "core/FileSystem.h"
 #include "ports/Paths.h"
@@ -53,16 +55,6 @@ std::string printable(std::string_view text) {
     out += (c >= 0x20 && c < 0x7f) ? c : '?';
   }
   return out;
-}
-
-// The document name comes from the server: only its last component may become a file name, so
-// that no "/" or ".." can lead out of the temporary folder.
-std::string plainFileName(std::string_view name) {
-  name = name.substr(0, name.find('\0'));
-  const std::size_t slash = name.find_last_of("/\\");
-  std::string plain(slash == std::string_view::npos ? name : name.substr(slash + 1));
-  if (plain.empty() || plain == "." || plain == "..") plain = "document";
-  return plain;
 }
 
 bool hasBatExtension(const std::string& name) {
@@ -107,7 +99,7 @@ void PastboardController::handleFolderJob(const std::optional<std::string>& text
               << FolderCarrier::kJobFileName << "; job dropped\n";
     return;
   }
-  if (!JobText::isValidUtf8(*text)) {
+  if (!Utf8::isValid(*text)) {
     std::cerr << "zelbrin-client: " << FolderCarrier::kJobFileName
               << " is not UTF-8 text; job dropped\n";
     return;
@@ -277,7 +269,7 @@ std::string PastboardController::prepareDocument() {
   tempFolderPath_ = *temporary + XMLUtil::kSupportFolderName;
   std::error_code ignored;
   std::filesystem::create_directories(*tempFolderPath_, ignored);
-  std::string fileName = plainFileName(*name_);
+  std::string fileName = FileName::plain(*name_);
   if (hasBatExtension(fileName)) fileName = fileName.substr(0, fileName.rfind('.')) + ".txt";
   tempURL_ = *tempFolderPath_ + "/" + fileName;
   if (const std::optional<std::string> plain = AesCBCDecryption(document)) {
@@ -291,9 +283,7 @@ bool PastboardController::hasResolvedPrinter() const {
 }
 
 bool PastboardController::doesPrinterExist(const std::optional<std::string>& name) {
-  if (!name) return false;
-  const std::vector<std::string> names = services_.printSystem.printerNames();
-  return std::find(names.begin(), names.end(), *name) != names.end();
+  return name && services_.printSystem.hasPrinter(*name);
 }
 
 void PastboardController::printing(std::string_view document, bool dialog, Clipboard* pasteboard,
@@ -341,13 +331,9 @@ std::optional<std::vector<std::string>> PastboardController::getValueFromMapedSe
 }
 
 std::int32_t PastboardController::getDuplexNumber(std::string_view duplex) {
-  const std::string upper = JobText::upperCased(duplex);
-  if (upper == "NONE") {
-    services_.job.duplexMode = 1;
-  } else if (upper == "DUPLEXNOTUMBLE") {
-    services_.job.duplexMode = 2;
-  } else if (upper == "DUPLEXTUMBLE") {
-    services_.job.duplexMode = 3;
+  // An unknown value keeps the last known mode.
+  if (const std::optional<std::int32_t> mode = JobText::duplexNumber(duplex)) {
+    services_.job.duplexMode = *mode;
   }
   return services_.job.duplexMode;
 }
@@ -362,7 +348,7 @@ bool PastboardController::isZbComand() const {
 void PastboardController::saveFile(const std::string& name, Clipboard& pasteboard) {
   pasteboard.clear();
   returnStringIntoClipboard(pasteboard);
-  const std::optional<std::string> path = services_.savePanel.run(plainFileName(name));
+  const std::optional<std::string> path = services_.savePanel.run(FileName::plain(name));
   if (!path) return;
   returnStringIntoClipboard(pasteboard);
   // Never decrypted: the save command's payload is the document itself.

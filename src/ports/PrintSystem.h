@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,11 @@ class PrintSystem {
   virtual ~PrintSystem() = default;
 
   virtual std::vector<std::string> printerNames() = 0;
+  // Whether a printer of exactly that name is installed.
+  bool hasPrinter(const std::string& name) {
+    const std::vector<std::string> names = printerNames();
+    return std::find(names.begin(), names.end(), name) != names.end();
+  }
   // The default printer, named as printerNames() names it; nothing when there is none.
   virtual std::optional<std::string> defaultPrinter() = 0;
   // The choices of the printer's InputSlot option; nothing when it offers none.

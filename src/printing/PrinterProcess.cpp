@@ -5,11 +5,13 @@
 
 #include "config/TableViewControler.h"
 #include "core/Base64.h"
-#include "printing/JobValues.h"
+#include "core/FileName.h"
 #include "core/TextValue.h"
+#include "core/Utf8.h"
 #include "ports/Paths.h"
 #include "ports/PrintDialog.h"
 #include "printing/InputSlot.h"
+#include "printing/JobValues.h"
 #include "printing/PdfDocument.h"
 #include "printing/Settings.h"
 
@@ -20,32 +22,11 @@ constexpr std::size_t kProgressThreshold = 4 * 1024 * 1024;
 
 bool isDuplexMode(std::int32_t mode) { return mode >= 1 && mode <= 3; }
 
-// C0 controls, DEL, and C1 controls in their UTF-8 form (U+0080..U+009F).
-std::string withoutControlCharacters(std::string_view text) {
-  std::string kept;
-  kept.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x20 || byte == 0x7F) continue;
-    if (byte == 0xC2 && i + 1 < text.size()) {
-      const auto next = static_cast<unsigned char>(text[i + 1]);
-      if (next >= 0x80 && next <= 0x9F) {
-        ++i;
-        continue;
-      }
-    }
-    kept.push_back(text[i]);
-  }
-  return kept;
-}
-
 std::string jobNameFor(const std::optional<std::string>& documentName) {
   if (!documentName || documentName->empty()) return "Zelbrin Client";
   // Users see this in their print queue; the server's path to the file means nothing here, and
   // escape sequences would reach every terminal and queue window that shows it.
-  const std::size_t slash = documentName->find_last_of("/\\");
-  const std::string base = withoutControlCharacters(
-      slash == std::string::npos ? *documentName : documentName->substr(slash + 1));
+  const std::string base = Utf8::withoutControls(FileName::lastComponent(*documentName));
   return base.empty() ? "Zelbrin Client" : base;
 }
 
@@ -70,11 +51,6 @@ std::optional<PageSize> mediaOf(const PdfDocument::Reading& pdf) {
 
 }  // namespace
 
-bool PrinterProcess::printerExists(const std::string& name) {
-  const std::vector<std::string> names = services_.printSystem.printerNames();
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 std::optional<std::string> PrinterProcess::slotFor(const std::string& printer,
                                                    std::string_view tray) {
   const std::string target =
@@ -88,7 +64,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   const std::string& wanted =
       request.printerName.empty() ? defaultPrinter.value_or("") : request.printerName;
   // A name no printer bears leaves the choice to CUPS: its default destination.
-  std::string printer = (!wanted.empty() && printerExists(wanted)) ? wanted : std::string();
+  std::string printer = (!wanted.empty() && services_.printSystem.hasPrinter(wanted)) ? wanted : std::string();
 
   PrintOptions options;
   options.collate = TextValue::boolValue(request.collate);
@@ -136,7 +112,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
 
 void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& settings) {
   const std::string printer =
-      (settings.PrinterName && printerExists(*settings.PrinterName)) ? *settings.PrinterName : "";
+      (settings.PrinterName && services_.printSystem.hasPrinter(*settings.PrinterName)) ? *settings.PrinterName : "";
   const std::string documents = services_.paths.documentsDirectory();
   const bool mapped = TableViewControler::isOn(documents, TableViewControler::kMappedSettings);
   const std::string pdf = Base64::dataFromBase64String(settings.Job.value_or(""));

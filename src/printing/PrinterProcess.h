@@ -49,7 +49,6 @@ class PrinterProcess {
   void SendToPrinter(const std::string& unused, Settings& settings);
 
  private:
-  bool printerExists(const std::string& name);
   std::optional<std::string> slotFor(const std::string& printer, std::string_view tray);
   // Shows the dialog; false when the user cancelled. Folds the user's choices into the options.
   bool askUser(const PrintDialogRequest& request, std::string& printer, PrintOptions& options);

@@ -53,10 +53,7 @@ std::optional<std::vector<std::string>> Settings::ValueFromMapedSettings(std::st
 }
 
 std::int32_t Settings::DuplexNumber(std::string_view duplex) {
-  const std::string upper = JobText::upperCased(duplex);
-  if (upper == "DUPLEXNOTUMBLE") return 2;
-  if (upper == "DUPLEXTUMBLE") return 3;
-  return 1;  // "NONE" and whatever a sender may invent
+  return JobText::duplexNumber(duplex).value_or(1);  // whatever a sender may invent: one-sided
 }
 
 bool Settings::GetValuePrintPanel(std::string_view keyword) {

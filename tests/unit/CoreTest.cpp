@@ -11,6 +11,7 @@
 #include "core/JobText.h"
 #include "core/PrivateTempDirectory.h"
 #include "core/TextValue.h"
+#include "core/Utf8.h"
 #include "send/JobTextComposer.h"
 #include "support/Fakes.h"
 
@@ -63,12 +64,12 @@ TEST(JobText, ReadingsRejectWhatTheyCannotRead) {
   EXPECT_EQ(JobText::fieldView("x1!1!1!1!1!1!1!y"), (std::vector<std::string_view>{"x", "", "1!y"}));
 
   for (const char* valid : {"", "plain ascii longer than eight", "caf\xc3\xa9 \xf0\x9f\x96\xa8"}) {
-    EXPECT_TRUE(JobText::isValidUtf8(valid)) << valid;
+    EXPECT_TRUE(Utf8::isValid(valid)) << valid;
   }
   // Stray byte, cut short, overlong NUL, surrogate, past U+10FFFF, after an ASCII run.
   for (const char* invalid : {"\xff", "ab\xc3", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80",
                               "12345678\x80"}) {
-    EXPECT_FALSE(JobText::isValidUtf8(invalid)) << invalid;
+    EXPECT_FALSE(Utf8::isValid(invalid)) << invalid;
   }
 }
 
