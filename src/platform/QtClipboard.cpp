@@ -38,7 +38,7 @@ std::optional<std::string> QtClipboard::text() {
     // Nobody owns it (for instance between one program letting go and the next taking over):
     // Qt could still answer with what it saw earlier.
     if (x11_.owner() == 0) return std::nullopt;
-    X11ClipboardReader::Result read = x11_.read(std::chrono::seconds(5));
+    X11ClipboardReader::Result read = x11_.read(std::chrono::seconds(5), changeCount());
     if (read.text) return std::move(read.text);
     if (!read.answered) return std::nullopt;
   }
