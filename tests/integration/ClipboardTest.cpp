@@ -32,13 +32,13 @@ void setFromOutside(const std::string& text) {
 TEST(ClipboardTest, ReadsWhatAnotherProgramPutThereAndNoticesTheChange) {
   QtClipboard clipboard;
   setFromOutside("first 1!1!1! text");
-  ASSERT_TRUE(processEventsUntil([&] { return clipboard.text() == "first 1!1!1! text"; }));
+  ASSERT_TRUE(processEventsUntil([&] { return clipboard.read().text == "first 1!1!1! text"; }));
 
   const auto before = clipboard.changeCount();
   setFromOutside("caf\xc3\xa9 \xe2\x82\xac");
   EXPECT_TRUE(processEventsUntil([&] { return clipboard.changeCount() != before; }))
       << "an outside change must be signalled";
-  EXPECT_TRUE(processEventsUntil([&] { return clipboard.text() == "caf\xc3\xa9 \xe2\x82\xac"; }));
+  EXPECT_TRUE(processEventsUntil([&] { return clipboard.read().text == "caf\xc3\xa9 \xe2\x82\xac"; }));
 }
 
 TEST(ClipboardTest, RepliesAreSeenByOtherPrograms) {
@@ -56,7 +56,7 @@ TEST(ClipboardTest, RepliesAreSeenByOtherPrograms) {
   QCoreApplication::processEvents();
   clipboardFromOutside(&status);
   EXPECT_NE(status, 0) << "a cleared clipboard holds no text at all";
-  EXPECT_EQ(clipboard.text(), std::nullopt);
+  EXPECT_EQ(clipboard.read().text, std::nullopt);
 }
 
 TEST(ClipboardTest, LateAnswersAreTakenForTheirOwnRequestOnly) {
