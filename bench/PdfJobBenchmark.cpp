@@ -71,7 +71,7 @@ int runStages() {
   if (!waitForJobOnClipboard()) return 2;
   QtClipboard clipboard;
   auto start = Clock::now();
-  const std::optional<std::string> text = clipboard.text();
+  const std::optional<std::string> text = clipboard.read().text;
   const double read = secondsSince(start);
   if (!text || !JobText::hasSeparator(*text)) return 3;
   const double peakAfterRead = peakMegabytes();

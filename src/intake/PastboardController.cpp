@@ -142,11 +142,15 @@ bool PastboardController::clipboardUnchangedSinceLastLook() const {
 
 void PastboardController::PrepareDataForPrint() {
   if (clipboardUnchangedSinceLastLook()) return;
+  const std::uint64_t changeCount = services_.clipboard.changeCount();
+  Clipboard::Content content = services_.clipboard.read();
+  // Without an answer nothing was seen: the job that may be on offer is read on a later tick.
+  if (!content.answered) return;
   lookedAtClipboard_ = true;
-  lastChangeCount_ = services_.clipboard.changeCount();
+  lastChangeCount_ = changeCount;
   lastLookDigest_.reset();
 
-  std::optional<std::string> text = services_.clipboard.text();
+  std::optional<std::string>& text = content.text;
   if (!text || !JobText::hasSeparator(*text)) return;
 
   std::string digest = md5(*text);

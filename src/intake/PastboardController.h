@@ -141,7 +141,8 @@ class PastboardController {
   // under the same name must never be opened in its place.
   bool tempCopyWritten_ = false;
 
-  // What the last look at the clipboard found, so that an unchanged clipboard is not read again.
+  // What the last look at the clipboard (a read that got an answer) found, so that an unchanged
+  // clipboard is not read again.
   bool lookedAtClipboard_ = false;
   std::uint64_t lastChangeCount_ = 0;
   std::optional<std::string> lastLookDigest_;

@@ -8,7 +8,12 @@
 
 namespace {
 const QString kUtf8Text = QStringLiteral("text/plain;charset=utf-8");
-}
+// How long one read waits for the owner. A request left unanswered is waited for again on the
+// next read, not made anew, so a remote-desktop client that needs several seconds to fetch a
+// large text is still read, a tick or two later; meanwhile an owner that never answers holds up
+// the event loop (the tray menu included) for at most this long per tick.
+constexpr std::chrono::milliseconds kAnswerWait(1000);
+}  // namespace
 
 QtClipboard::QtClipboard() {
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { ++changes_; });
@@ -31,26 +36,35 @@ bool QtClipboard::ownedByUs() const {
   return ourOwner_ != 0 && x11_.owner() == ourOwner_;
 }
 
-std::optional<std::string> QtClipboard::text() {
+Clipboard::Content QtClipboard::read() {
   // Another program's text comes straight from the X server into one buffer; our own reply,
   // which only our event loop can serve, and anything but UTF-8 go through Qt.
   if (x11_.usable() && !ownedByUs()) {
     // Nobody owns it (for instance between one program letting go and the next taking over):
     // Qt could still answer with what it saw earlier.
-    if (x11_.owner() == 0) return std::nullopt;
-    X11ClipboardReader::Result read = x11_.read(std::chrono::seconds(5));
-    if (read.text) return std::move(read.text);
-    if (!read.answered) return std::nullopt;
+    const unsigned owner = x11_.owner();
+    if (owner == 0) return {};
+    X11ClipboardReader::Result read = x11_.read(kAnswerWait, changeCount());
+    if (!read.answered) {
+      if (owner != silentOwner_) {
+        std::cerr << "zelbrin-client: the clipboard owner did not answer; trying again on the "
+                     "next tick\n";
+        silentOwner_ = owner;
+      }
+      return {false, std::nullopt};
+    }
+    silentOwner_ = 0;
+    if (read.text) return {true, std::move(read.text)};
   }
   const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-  if (data == nullptr || !data->hasText()) return std::nullopt;
+  if (data == nullptr || !data->hasText()) return {};
   // A job text can be tens of megabytes: take the UTF-8 bytes as the owner offers them rather
   // than going through UTF-16 and back.
   if (data->hasFormat(kUtf8Text)) {
     const QByteArray bytes = data->data(kUtf8Text);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return {true, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))};
   }
-  return data->text().toStdString();
+  return {true, data->text().toStdString()};
 }
 
 void QtClipboard::clear() {

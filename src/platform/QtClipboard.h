@@ -13,7 +13,7 @@ class QtClipboard final : public QObject, public Clipboard {
  public:
   QtClipboard();
 
-  std::optional<std::string> text() override;
+  Content read() override;
   void clear() override;
   void setText(const std::string& text) override;
   std::uint64_t changeCount() const override;
@@ -29,4 +29,5 @@ class QtClipboard final : public QObject, public Clipboard {
   mutable X11ClipboardReader x11_;
   mutable unsigned lastOwner_ = 0;
   unsigned ourOwner_ = 0;
+  unsigned silentOwner_ = 0;  // the owner last reported for not answering
 };

@@ -22,16 +22,14 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
   const XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
       connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
       nullptr));
-  return reply ? reply->atom : XCB_ATOM_NONE;
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-// The next event of the wanted kind for our window, or nothing when the time is up.
-XcbReply<xcb_generic_event_t> waitForEvent(xcb_connection_t* connection, uint8_t wanted,
-                                           Clock::time_point deadline) {
+// The next event, or nothing when the time is up.
+XcbReply<xcb_generic_event_t> nextEvent(xcb_connection_t* connection, Clock::time_point deadline) {
   for (;;) {
-    while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
-      XcbReply<xcb_generic_event_t> owned(event);
-      if ((event->response_type & 0x7f) == wanted) return owned;
+    if (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+      return XcbReply<xcb_generic_event_t>(event);
     }
     if (xcb_connection_has_error(connection) != 0) return nullptr;
     const auto left =
@@ -40,6 +38,16 @@ XcbReply<xcb_generic_event_t> waitForEvent(xcb_connection_t* connection, uint8_t
     pollfd descriptor{xcb_get_file_descriptor(connection), POLLIN, 0};
     ::poll(&descriptor, 1, static_cast<int>(left.count()));
   }
+}
+
+uint8_t kind(const xcb_generic_event_t& event) { return event.response_type & 0x7f; }
+
+// A selection answer sent to our window, or null for any other event.
+const xcb_selection_notify_event_t* answerTo(xcb_window_t window,
+                                             const xcb_generic_event_t& event) {
+  if (kind(event) != XCB_SELECTION_NOTIFY) return nullptr;
+  const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(&event);
+  return notify->requestor == window ? notify : nullptr;
 }
 
 // Reads and deletes the transfer property; appends its bytes. False on a protocol error.
@@ -75,8 +83,11 @@ X11ClipboardReader::X11ClipboardReader() {
                     XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, XCB_CW_EVENT_MASK, &events);
   clipboard_ = internAtom(connection, "CLIPBOARD");
   utf8_ = internAtom(connection, "UTF8_STRING");
-  property_ = internAtom(connection, "ZELBRIN_CLIPBOARD");
   incr_ = internAtom(connection, "INCR");
+  timeProperty_ = internAtom(connection, "ZELBRIN_TIME");
+  for (std::size_t i = 0; i < properties_.size(); ++i) {
+    properties_[i] = internAtom(connection, ("ZELBRIN_CLIPBOARD_" + std::to_string(i)).c_str());
+  }
   xcb_flush(connection);
   connection_ = connection;
 }
@@ -85,23 +96,76 @@ X11ClipboardReader::~X11ClipboardReader() {
   if (connection_ != nullptr) xcb_disconnect(connection_);
 }
 
-X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds timeout) {
+std::optional<std::uint32_t> X11ClipboardReader::serverTime(Clock::time_point deadline) {
+  // There is no request for the server's time; a property change on our own window reports it.
+  xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, timeProperty_,
+                      XCB_ATOM_INTEGER, 32, 0, nullptr);
+  xcb_flush(connection_);
+  while (const auto event = nextEvent(connection_, deadline)) {
+    if (kind(*event) == XCB_PROPERTY_NOTIFY) {
+      const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
+      if (change->window == window_ && change->atom == timeProperty_) return change->time;
+    } else if (const auto* late = answerTo(window_, *event)) {
+      dropLeftover(late->property);
+    }
+  }
+  return std::nullopt;
+}
+
+void X11ClipboardReader::abandonRequest() {
+  pending_.reset();
+  current_ = (current_ + 1) % properties_.size();
+}
+
+void X11ClipboardReader::dropLeftover(unsigned property) {
+  if (property == XCB_ATOM_NONE || property == this->property()) return;
+  // A late answer to an abandoned request: free what it left on our window, unless it is the
+  // start of a transfer in pieces, which deleting it would set going.
+  const XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      connection_,
+      xcb_get_property(connection_, 0, window_, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+      nullptr));
+  if (reply && reply->type != incr_) xcb_delete_property(connection_, window_, property);
+}
+
+X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wait,
+                                                    std::uint64_t changes) {
   Result result;
   if (connection_ == nullptr) return result;
-  Clock::time_point deadline = Clock::now() + timeout;
-  xcb_delete_property(connection_, window_, property_);
-  xcb_convert_selection(connection_, window_, clipboard_, utf8_, property_, XCB_CURRENT_TIME);
-  xcb_flush(connection_);
+  Clock::time_point deadline = Clock::now() + wait;
+  if (pending_ && pending_->changes != changes) abandonRequest();
+  if (!pending_) {
+    // ICCCM: a request carries a real time stamp, by which its answer is told from late ones.
+    const std::optional<std::uint32_t> time = serverTime(deadline);
+    if (!time) return result;
+    xcb_delete_property(connection_, window_, property());
+    xcb_convert_selection(connection_, window_, clipboard_, utf8_, property(), *time);
+    xcb_flush(connection_);
+    pending_ = Request{*time, changes};
+  }
 
-  const auto notify = waitForEvent(connection_, XCB_SELECTION_NOTIFY, deadline);
-  if (!notify) return result;
+  xcb_atom_t answer = XCB_ATOM_NONE;
+  for (;;) {
+    const auto event = nextEvent(connection_, deadline);
+    if (!event) return result;  // still pending: the next call waits for it again
+    const auto* notify = answerTo(window_, *event);
+    if (notify == nullptr) continue;
+    if (notify->selection == clipboard_ && notify->target == utf8_ &&
+        notify->time == pending_->time &&
+        (notify->property == property() || notify->property == XCB_ATOM_NONE)) {
+      answer = notify->property;
+      break;
+    }
+    dropLeftover(notify->property);
+  }
+  pending_.reset();
   result.answered = true;
-  const auto* selection = reinterpret_cast<const xcb_selection_notify_event_t*>(notify.get());
-  if (selection->property == XCB_ATOM_NONE) return result;  // no UTF-8 text on offer
+  if (answer == XCB_ATOM_NONE) return result;  // no UTF-8 text on offer
 
   std::string text;
   xcb_atom_t type = XCB_ATOM_NONE;
-  if (!takeProperty(connection_, window_, property_, text, &type)) {
+  if (!takeProperty(connection_, window_, property(), text, &type)) {
+    abandonRequest();
     result.answered = false;
     return result;
   }
@@ -121,22 +185,31 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds ti
   }
   text.clear();
   text.reserve(expected);
+  deadline = Clock::now() + wait;
   for (;;) {
-    const auto event = waitForEvent(connection_, XCB_PROPERTY_NOTIFY, deadline);
+    const auto event = nextEvent(connection_, deadline);
     if (!event) {
+      // The owner may still send the rest; it goes to a property that we no longer read.
+      abandonRequest();
       result.answered = false;
       return result;
     }
+    if (const auto* late = answerTo(window_, *event)) dropLeftover(late->property);
+    if (kind(*event) != XCB_PROPERTY_NOTIFY) continue;
     const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
-    if (change->atom != property_ || change->state != XCB_PROPERTY_NEW_VALUE) continue;
+    if (change->window != window_ || change->atom != property() ||
+        change->state != XCB_PROPERTY_NEW_VALUE) {
+      continue;
+    }
     const std::size_t before = text.size();
-    if (!takeProperty(connection_, window_, property_, text)) {
+    if (!takeProperty(connection_, window_, property(), text)) {
+      abandonRequest();
       result.answered = false;
       return result;
     }
     xcb_flush(connection_);
     if (text.size() == before) break;
-    deadline = Clock::now() + timeout;  // an owner that keeps sending is not stuck
+    deadline = Clock::now() + wait;  // an owner that keeps sending is not stuck
   }
   result.text = std::move(text);
   return result;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,20 +22,41 @@ class X11ClipboardReader {
   bool usable() const { return connection_ != nullptr; }
 
   struct Result {
-    bool answered = false;            // false: no owner, refused, or timed out
+    bool answered = false;            // false: no answer yet, or the transfer broke off
     std::optional<std::string> text;  // nothing when the owner offers no UTF-8 text
   };
+  // Waits at most `wait` for the owner's answer, and as long again for each piece of a large
+  // transfer. `changes` must grow whenever the clipboard may have changed, a new owner included.
+  // While it stays the same, a request that an earlier call gave up on is waited for again
+  // rather than made anew: a remote-desktop client answers only once it has fetched the text
+  // from the server, and refuses a second request in the meantime.
   // Must not be used while this process owns the clipboard: our own event loop is what would
   // have to answer.
-  Result read(std::chrono::milliseconds timeout);
+  Result read(std::chrono::milliseconds wait, std::uint64_t changes);
   // The window that owns the clipboard now, as the X server sees it (0: none, or no display).
   unsigned owner();
 
  private:
+  struct Request {
+    std::uint32_t time = 0;
+    std::uint64_t changes = 0;
+  };
+
+  std::optional<std::uint32_t> serverTime(std::chrono::steady_clock::time_point deadline);
+  void abandonRequest();
+  void dropLeftover(unsigned property);
+  unsigned property() const { return properties_[current_]; }
+
   xcb_connection_t* connection_ = nullptr;
   unsigned window_ = 0;
   unsigned clipboard_ = 0;
   unsigned utf8_ = 0;
-  unsigned property_ = 0;
   unsigned incr_ = 0;
+  unsigned timeProperty_ = 0;
+  // An abandoned request can still be answered, or go on in pieces, at any time: each request
+  // after one is abandoned uses the next of these properties, so that what comes late lands
+  // where nobody reads.
+  std::array<unsigned, 4> properties_{};
+  std::size_t current_ = 0;
+  std::optional<Request> pending_;
 };

@@ -10,8 +10,14 @@ class Clipboard {
  public:
   virtual ~Clipboard() = default;
 
-  // The first text item as UTF-8, or nothing when the clipboard holds no text.
-  virtual std::optional<std::string> text() = 0;
+  struct Content {
+    // False when the program that holds the clipboard did not answer in time: nothing is known
+    // about the content then, which may still hold a job.
+    bool answered = true;
+    // The first text item as UTF-8, or nothing when the clipboard holds no text.
+    std::optional<std::string> text;
+  };
+  virtual Content read() = 0;
   // Drops every item.
   virtual void clear() = 0;
   // Replaces the content with one plain-text item.

@@ -4,8 +4,10 @@
 #include <QProcess>
 
 #include "platform/QtClipboard.h"
+#include "platform/X11ClipboardReader.h"
 #include "support/AgentProcess.h"
 #include "support/OutsideClipboard.h"
+#include "support/RemoteClipboardOwner.h"
 
 using namespace std::chrono_literals;
 
@@ -30,13 +32,13 @@ void setFromOutside(const std::string& text) {
 TEST(ClipboardTest, ReadsWhatAnotherProgramPutThereAndNoticesTheChange) {
   QtClipboard clipboard;
   setFromOutside("first 1!1!1! text");
-  ASSERT_TRUE(processEventsUntil([&] { return clipboard.text() == "first 1!1!1! text"; }));
+  ASSERT_TRUE(processEventsUntil([&] { return clipboard.read().text == "first 1!1!1! text"; }));
 
   const auto before = clipboard.changeCount();
   setFromOutside("caf\xc3\xa9 \xe2\x82\xac");
   EXPECT_TRUE(processEventsUntil([&] { return clipboard.changeCount() != before; }))
       << "an outside change must be signalled";
-  EXPECT_TRUE(processEventsUntil([&] { return clipboard.text() == "caf\xc3\xa9 \xe2\x82\xac"; }));
+  EXPECT_TRUE(processEventsUntil([&] { return clipboard.read().text == "caf\xc3\xa9 \xe2\x82\xac"; }));
 }
 
 TEST(ClipboardTest, RepliesAreSeenByOtherPrograms) {
@@ -54,7 +56,42 @@ TEST(ClipboardTest, RepliesAreSeenByOtherPrograms) {
   QCoreApplication::processEvents();
   clipboardFromOutside(&status);
   EXPECT_NE(status, 0) << "a cleared clipboard holds no text at all";
-  EXPECT_EQ(clipboard.text(), std::nullopt);
+  EXPECT_EQ(clipboard.read().text, std::nullopt);
+}
+
+TEST(ClipboardTest, LateAnswersAreTakenForTheirOwnRequestOnly) {
+  RemoteClipboardOwner owner;
+  X11ClipboardReader reader;
+  std::uint64_t changes = 0;
+  owner.offer("job 0");
+  owner.hold();
+  EXPECT_FALSE(reader.read(100ms, changes).answered);
+  // Nothing changed, so the same request is waited for again: a new one would be refused while
+  // the owner is still fetching the text.
+  owner.release(200ms);
+  EXPECT_EQ(reader.read(10s, changes).text, "job 0");
+
+  // Given up on, then the clipboard moved on: the late answer is no answer to the next request.
+  owner.hold();
+  EXPECT_FALSE(reader.read(100ms, changes).answered);
+  owner.release();
+  for (const std::string text : {"job 1", "job 2", "job 3"}) {
+    owner.offer(text);
+    EXPECT_EQ(reader.read(10s, ++changes).text, text);
+  }
+}
+
+TEST(ClipboardTest, TransferInPiecesThatWasGivenUpOnDoesNotFeedTheNextRead) {
+  RemoteClipboardOwner owner(8);
+  X11ClipboardReader reader;
+  owner.offer(std::string(64, 'a'));
+  owner.hold(3);
+  EXPECT_FALSE(reader.read(100ms, 0).answered) << "the owner stopped after three pieces";
+
+  // The stalled transfer goes on late, while the next text is read.
+  owner.offer("the next text, which comes in pieces too");
+  owner.release();
+  EXPECT_EQ(reader.read(10s, 1).text, "the next text, which comes in pieces too");
 }
 
 }  // namespace

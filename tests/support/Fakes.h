@@ -18,9 +18,13 @@
 // An in-memory clipboard that counts how often it is read.
 class FakeClipboard final : public Clipboard {
  public:
-  std::optional<std::string> text() override {
+  Content read() override {
     ++reads;
-    return content;
+    if (unansweredReads > 0) {
+      --unansweredReads;
+      return {false, std::nullopt};
+    }
+    return {true, content};
   }
   void clear() override {
     content.reset();
@@ -43,6 +47,7 @@ class FakeClipboard final : public Clipboard {
   std::optional<std::string> content;
   std::uint64_t changes = 0;
   int reads = 0;
+  int unansweredReads = 0;  // the next reads that get no answer, as from an owner too slow
   std::vector<std::optional<std::string>> history;  // our own writes, in order
 };
 

@@ -5,6 +5,7 @@
 #include "intake/PastboardController.h"
 #include "send/JobTextComposer.h"
 #include "support/IntakeHarness.h"
+#include "support/PdfSamples.h"
 
 namespace fs = std::filesystem;
 using JobTextComposer::Channel;
@@ -190,6 +191,18 @@ TEST_F(JobMonitorTest, UnchangedClipboardIsNotReadAgain) {
   controller.MonitorSharedFolder();
   EXPECT_EQ(clipboard.reads, 2);
   EXPECT_EQ(printSystem.nameQueries, queries) << "an idle tick asks nothing of the print system";
+}
+
+TEST_F(JobMonitorTest, ClipboardThatDidNotAnswerIsReadAgainOnTheNextTick) {
+  JobTextComposer::Job pdfJob = printJob();
+  pdfJob.document = makePdf(300, 400);
+  clipboard.put(clipboardText(pdfJob));
+  clipboard.unansweredReads = 1;
+  controller.MonitorSharedFolder();
+  EXPECT_TRUE(printSystem.pdfJobs.empty());
+
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
 }
 
 TEST_F(JobMonitorTest, ProductCommandIsParsedAndMissingPiecesKeepThePreviousSettings) {
