@@ -29,6 +29,7 @@
 #include "platform/StandardPaths.h"
 #include "printing/PdfDocument.h"
 #include "printing/PrinterProcess.h"
+#include "printing/JobValues.h"
 #include "printing/WindowsDriverPrint.h"
 #include "support/Fakes.h"
 #include "support/PdfSamples.h"

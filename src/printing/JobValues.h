@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "core/JobText.h"
 
 // The current job settings of the clipboard channel and the few values that job intake and
 // printing hand each other. One instance lives as long as the agent; a job overwrites only what
@@ -18,9 +21,13 @@ struct JobValues {
 
   bool defaultPrinterJob = false;
   std::string dialogOption = "0";
-  std::optional<std::string> rawJobData;          // Base64, as received
-  std::optional<std::string> userDefinedPdfData;  // decoded
   std::optional<std::string> selectedLocalPrinter;
   // Set by the printer prompt when it returns no printer; cleared at the end of every tick.
   bool printerPromptCancelled = false;
+
+  // Sets the duplex mode from a duplex value; an unknown value keeps (and returns) the last one.
+  std::int32_t getDuplexNumber(std::string_view duplex) {
+    if (const std::optional<std::int32_t> mode = JobText::duplexNumber(duplex)) duplexMode = *mode;
+    return duplexMode;
+  }
 };

@@ -4,6 +4,7 @@
 #include "config/XMLUtil.h"
 #include "printing/JobValues.h"
 #include "intake/PastboardController.h"
+#include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"
 #include "support/Fakes.h"

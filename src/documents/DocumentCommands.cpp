@@ -1,0 +1,88 @@
+#include "documents/DocumentCommands.h"
+
+#include <filesystem>
+#include <iostream>
+
+#include "config/XMLUtil.h"
+#include "core/AtomicFile.h"
+#include "core/Base64.h"
+#include "core/Crypto.h"
+#include "core/FileName.h"
+#include "core/FileSystem.h"
+#include "core/JobText.h"
+#include "documents/OpenPolicy.h"
+#include "ports/Paths.h"
+#include "ports/SavePanel.h"
+#include "ports/Workspace.h"
+
+namespace {
+
+bool hasExtension(std::string_view name, std::string_view upperExtension) {
+  const std::size_t dot = name.rfind('.');
+  return dot != std::string_view::npos && dot > 0 &&
+         JobText::upperCased(name.substr(dot + 1)) == upperExtension;
+}
+
+// Links are texts from another machine: keep what we echo short and printable.
+std::string printable(std::string_view text) {
+  std::string out;
+  for (const char c : text.substr(0, 40)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::string> DocumentCommands::choosePlace(std::string_view documentName) {
+  return savePanel_.run(FileName::plain(documentName));
+}
+
+void DocumentCommands::save(const std::string& path, std::string_view payload) {
+  if (!AtomicFile::write(path, Base64::dataFromBase64String(payload))) {
+    std::cerr << "zelbrin-client: the document was not saved\n";
+  }
+}
+
+std::optional<std::string> DocumentCommands::writeTemporaryCopy(std::string_view documentName,
+                                                                std::string_view decoded) {
+  const std::optional<std::string> temporary = paths_.temporaryDirectory();
+  if (!temporary) return std::nullopt;
+  const std::string folder = *temporary + XMLUtil::kSupportFolderName;
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  std::string fileName = FileName::plain(documentName);
+  // A batch file is only ever shown as text.
+  if (hasExtension(fileName, "BAT")) fileName = fileName.substr(0, fileName.rfind('.')) + ".txt";
+  const std::string copy = folder + "/" + fileName;
+  const std::optional<std::string> plain = AesCBCDecryption(decoded);
+  if (!plain || !AtomicFile::write(copy, *plain, 0600)) return std::nullopt;
+  return copy;
+}
+
+void DocumentCommands::open(const std::optional<std::string>& copy) {
+  if (!copy) {
+    std::cerr << "zelbrin-client: the document to open did not decrypt; nothing opened\n";
+    return;
+  }
+  if (hasExtension(*copy, "TXT")) {
+    if (const std::optional<std::string> text = FileSystem::readRegularFile(*copy)) {
+      if (const std::optional<std::string> link = OpenPolicy::linkInText(*text)) {
+        if (OpenPolicy::isWebLink(*link)) {
+          workspace_.openUrl(*link);
+        } else {
+          std::cerr << "zelbrin-client: not opening \"" << printable(*link)
+                    << "\": only http and https links are opened\n";
+        }
+        return;
+      }
+    }
+  }
+  if (const std::optional<std::string> why = OpenPolicy::refusal(*copy)) {
+    std::cerr << "zelbrin-client: not opening " << *copy << ": " << *why << '\n';
+    return;
+  }
+  workspace_.openFile(*copy);
+}
+
+std::optional<std::string> DocumentCommands::AesCBCDecryption(std::string_view data) {
+  return Crypto::aesCbcDecrypt(data);
+}

@@ -1,0 +1,100 @@
+#include "intake/CommandDispatcher.h"
+
+#include "config/TableViewControler.h"
+#include "core/Base64.h"
+#include "core/Diagnostics.h"
+#include "core/JobText.h"
+#include "core/TextValue.h"
+#include "documents/DocumentCommands.h"
+#include "intake/ClipboardCarrier.h"
+#include "intake/ProductCommand.h"
+#include "ports/Clipboard.h"
+#include "ports/Paths.h"
+#include "ports/PrintSystem.h"
+#include "ports/Workspace.h"
+#include "printing/JobValues.h"
+#include "printing/PrinterProcess.h"
+
+void CommandDispatcher::applySettings(const ProductCommand& command) {
+  const auto& values = command.settings;
+  if (values.empty()) return;
+  JobValues& job = services_.job;
+  job.jobTray = values[0];
+  job.jobDuplex = values[1];
+  job.jobColor = values[2];
+  if (values.size() > 3) job.jobCollate = values[3];
+  if (values.size() > 4) job.jobCopies = TextValue::integerValue(values[4]);
+  job.getDuplexNumber(job.jobDuplex);
+}
+
+void CommandDispatcher::carryOut(const ProductCommand& command) {
+  Clipboard& clipboard = services_.clipboard;
+  JobValues& job = services_.job;
+  const std::string& keyword = command.importedStringFile;
+  applySettings(command);
+
+  if (keyword == JobText::kZelbrinSave) saveFile(command.name(), clipboard, command.payload());
+  if (services_.printSystem.printerNames().empty()) {
+    Diagnostics::say("no local printer; \"" + Diagnostics::printable(keyword) +
+                     "\" job not carried out");
+    return;
+  }
+  // Another casing is read like a command but carried out as none.
+  if (!command.isZbComand()) return;
+
+  const std::string document = Base64::dataFromBase64String(command.payload());
+  const std::optional<std::string> copy =
+      services_.documents.writeTemporaryCopy(command.name(), document);
+  const std::string name(command.name());
+  if (keyword == JobText::kZelbrinPrinter) {
+    printing(document, true, &clipboard, job.jobTray, job.duplexMode, "", "0", job.jobCollate,
+             job.jobCopies, name);
+  } else if (keyword == JobText::kZelbrinDefault) {
+    services_.workspace.activateApplication();
+    job.defaultPrinterJob = true;
+    job.dialogOption = TableViewControler::GetOptionsValue(services_.paths.documentsDirectory(),
+                                                           TableViewControler::kDialog)
+                           .value_or("");
+    printing(document, false, &clipboard, job.jobTray, job.duplexMode, "", "0", job.jobCollate,
+             job.jobCopies, name);
+    clipboard.setText("");
+  } else if (keyword == JobText::kZelbrinOpen) {
+    services_.documents.open(copy);
+    services_.carrier.forgetLastJob();
+  }
+  returnStringIntoClipboard(clipboard);
+}
+
+void CommandDispatcher::printing(std::string_view document, bool dialog, Clipboard* pasteboard,
+                                 const std::string& tray, std::int32_t duplex,
+                                 const std::string& printerName, const std::string& chkState,
+                                 const std::string& collate, std::int32_t copies,
+                                 const std::string& name) {
+  PrinterProcess::ClipboardPrint request;
+  request.document = document;
+  request.dialog = dialog;
+  request.tray = tray;
+  request.duplex = duplex;
+  request.printerName = printerName;
+  request.chkState = chkState;
+  request.collate = collate;
+  request.copies = copies;
+  request.documentName = name;
+  services_.printer.printClipboardDocument(request, services_.job);
+  if (pasteboard != nullptr) returnStringIntoClipboard(*pasteboard);
+}
+
+void CommandDispatcher::saveFile(std::string_view name, Clipboard& pasteboard,
+                                 std::string_view file) {
+  pasteboard.clear();
+  returnStringIntoClipboard(pasteboard);
+  const std::optional<std::string> path = services_.documents.choosePlace(name);
+  if (!path) return;
+  returnStringIntoClipboard(pasteboard);
+  services_.documents.save(*path, file);
+}
+
+void CommandDispatcher::returnStringIntoClipboard(Clipboard& clipboard) {
+  clipboard.clear();
+  clipboard.setText("");
+}

@@ -1,0 +1,159 @@
+#include "intake/PrinterPairing.h"
+
+#include <algorithm>
+
+#include "config/TableViewControler.h"
+#include "config/XMLUtil.h"
+#include "core/Base64.h"
+#include "core/Diagnostics.h"
+#include "core/JobText.h"
+#include "core/TextValue.h"
+#include "ports/Clipboard.h"
+#include "ports/PrintSystem.h"
+#include "ports/PrinterPrompt.h"
+#include "printing/JobValues.h"
+
+std::optional<std::vector<std::string>> PrinterPairing::getValueFromUserDefinedPDFString(
+    std::string_view text) {
+  const auto stars = JobText::starView(text);
+  const auto fields = JobText::fieldView(text);
+  if (stars.size() < 9) return std::nullopt;
+  return std::vector<std::string>{
+      std::string(stars[4]), std::string(stars[6]), std::string(stars[8]),
+      stars.size() >= 11 ? std::string(stars[10]) : std::string("1"),
+      fields.size() >= 8 ? std::string(fields[7]) : std::string("false")};
+}
+
+std::optional<UserDefinedJob> PrinterPairing::UserDefined(std::string_view keyword,
+                                                          std::string_view text) {
+  const std::vector<std::string> printers = services_.printSystem.printerNames();
+  services_.prompt.setPrinters(printers);
+  if (printers.empty()) return std::nullopt;
+  if (JobText::upperCased(keyword) == JobText::kUserDefinedPdf) return userDefinedPdf(keyword, text);
+  return userDefinedDriver(keyword, text);
+}
+
+bool PrinterPairing::doesPrinterExist(const std::optional<std::string>& name) {
+  return name && services_.printSystem.hasPrinter(*name);
+}
+
+std::optional<std::string> PrinterPairing::usable(const std::optional<std::string>& name) {
+  if (!name || name->empty() || *name == kNoLocalPrinter) return std::nullopt;
+  return name;
+}
+
+std::optional<UserDefinedJob> PrinterPairing::userDefinedPdf(std::string_view keyword,
+                                                             std::string_view text) {
+  const std::optional<std::vector<std::string>> values = getValueFromUserDefinedPDFString(text);
+  const auto fields = JobText::fieldView(text);
+  // Server printer (star 2), settings (stars 4 to 8) and payload (field 6) are all needed.
+  if (!values || fields.size() < 7) {
+    Diagnostics::rejected(keyword, "it lacks the printer, its settings or the document");
+    return std::nullopt;
+  }
+  JobValues& job = services_.job;
+  job.jobTray = (*values)[0];
+  job.jobDuplex = (*values)[1];
+  job.jobColor = (*values)[2];
+  job.jobCopies = TextValue::integerValue((*values)[3]);
+  job.getDuplexNumber(job.jobDuplex);
+  if (fields.size() >= 8) job.jobCollate = std::string(fields[7]);
+  UserDefinedJob result{.raw = false,
+                        .data = Base64::dataFromBase64String(fields[6]),
+                        .name = std::string(fields[5]),
+                        .printer = std::nullopt,
+                        .promptCancelled = false};
+
+  const std::string server(JobText::starView(text)[2]);
+  XMLUtil& pairs = services_.utilXML;
+  const std::string key = XMLUtil::stringFilter(server);
+  if (pairs.attributExist(key)) {
+    result.printer = pairs.loadDataFromXML(key);
+    if (!doesPrinterExist(result.printer)) {
+      pairs.deleteDataFromXMLFile(key);
+      result.printer.reset();
+    }
+  } else if (const std::optional<std::string> answer = usable(askForPrinter(server, false))) {
+    // OK without a choice stores nothing, prints nothing, and the next job asks again.
+    pairs.addElementToXML(key, *answer);
+    result.printer = usable(pairs.loadDataFromXML(key));
+    services_.tableView.populateTable();
+  }
+  result.printer = usable(result.printer);
+  return result;
+}
+
+std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view keyword,
+                                                                std::string_view text) {
+  const auto stars = JobText::starView(text);
+  if (stars.size() < 3) {
+    Diagnostics::rejected(keyword, "it lacks the printer or the data");
+    return std::nullopt;
+  }
+  UserDefinedJob result{.raw = true, .data = std::string(stars[2]), .name = {},
+                        .printer = std::nullopt, .promptCancelled = false};
+  JobText::eraseAll(result.data, JobText::kSeparator);
+
+  XMLUtil& pairs = services_.utilXML;
+  const std::string key = XMLUtil::stringFilter(stars[1]);
+  if (pairs.attributExist(key)) {
+    if (!doesPrinterExist(pairs.loadDataFromXML(key))) pairs.deleteDataFromXMLFile(key);
+    result.printer = usable(pairs.loadDataFromXML(key));
+    if (!result.printer) {
+      services_.clipboard.setText("");
+    } else if (!doesPrinterExist(result.printer)) {
+      // The stale pair could not be deleted: ask again rather than send to a missing printer.
+      services_.prompt.setPrinters(services_.printSystem.printerNames());
+      if (const std::optional<std::string> answer = usable(askForPrinter(stars[1], true))) {
+        pairs.addElementToXML(key, *answer);
+        result.printer = answer;
+        services_.tableView.populateTable();
+      }
+    }
+  } else {
+    const std::optional<std::string> answer = askForPrinter(stars[1], true);
+    if (!answer) services_.job.printerPromptCancelled = true;
+    if (usable(answer)) {
+      pairs.addElementToXML(key, *answer);
+      services_.tableView.populateTable();
+    }
+    result.printer = usable(answer);
+  }
+  result.promptCancelled = services_.job.printerPromptCancelled;
+  return result;
+}
+
+std::optional<std::string> PrinterPairing::askForPrinter(std::string_view serverPrinter,
+                                                         bool raw) {
+  PrintSystem& printSystem = services_.printSystem;
+  const auto canTake = [&](const std::string& name) { return !raw || printSystem.acceptsRaw(name); };
+  const std::vector<std::string> names = printSystem.printerNames();
+  std::optional<std::string> preselected = printSystem.defaultPrinter();
+  if (!preselected || std::find(names.begin(), names.end(), *preselected) == names.end() ||
+      !canTake(*preselected)) {
+    const auto found = std::find_if(names.begin(), names.end(), canTake);
+    preselected = found == names.end() ? std::nullopt : std::optional<std::string>(*found);
+  }
+  services_.prompt.prepare(std::string(serverPrinter), preselected);
+  RunModalWindow();
+  return services_.job.selectedLocalPrinter;
+}
+
+void PrinterPairing::RunModalWindow() {
+  const PrinterPrompt::Answer answer = services_.prompt.run();
+  if (answer.cancelled) {
+    cancelBtn();
+  } else {
+    startBtn(answer.selected);
+  }
+}
+
+void PrinterPairing::startBtn(const std::optional<std::string>& selected) {
+  services_.job.selectedLocalPrinter = selected;
+}
+
+void PrinterPairing::cancelBtn() {
+  services_.clipboard.setText(" ");
+  services_.job.selectedLocalPrinter = std::string(kNoLocalPrinter);
+  services_.job.printerPromptCancelled = true;
+}

@@ -1,0 +1,43 @@
+#include "intake/ProductCommand.h"
+
+#include "core/JobText.h"
+#include "core/Diagnostics.h"
+
+std::string_view ProductCommand::name() const { return JobText::fieldView(pdfFile)[1]; }
+
+std::string_view ProductCommand::payload() const { return JobText::fieldView(pdfFile)[2]; }
+
+bool ProductCommand::isZbComand() const {
+  const std::string_view command = importedStringFile;
+  return command == JobText::kZelbrinPrinter || command == JobText::kZelbrinDefault ||
+         command == JobText::kZelbrinSave || command == JobText::kZelbrinOpen;
+}
+
+std::optional<std::vector<std::string>> ProductCommand::getValueFromMapedSettings(
+    std::string_view text) {
+  return JobText::productSettings(text);
+}
+
+std::optional<ProductCommand> ProductCommand::read(std::string text, std::string_view keyword) {
+  std::optional<std::vector<std::string>> values = getValueFromMapedSettings(text);
+  if (!values) {
+    Diagnostics::rejected(keyword, "its settings block is incomplete");
+    return std::nullopt;
+  }
+  if (!values->empty()) {
+    // The text is ours: cut the block out in place rather than copying a large payload.
+    JobText::eraseAll(text, JobText::settingsBlock((*values)[0], (*values)[1], (*values)[2]));
+  }
+  const std::size_t first = text.find(JobText::kSeparator);
+  if (first == std::string::npos ||
+      JobText::fieldView(std::string_view(text).substr(first)).size() < 3) {
+    Diagnostics::rejected(keyword, "it lacks the document name or the payload");
+    return std::nullopt;
+  }
+  ProductCommand command;
+  command.importedStringFile = text.substr(0, first);
+  command.settings = std::move(*values);
+  text.erase(0, first);
+  command.pdfFile = std::move(text);
+  return command;
+}

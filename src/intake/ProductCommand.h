@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A product command ("ZelbrinPrinter", "ZelbrinDefault", "ZelbrinSave", "ZelbrinOpen", read in
+// any casing) as it arrives on the clipboard.
+struct ProductCommand {
+  // The keyword as sent.
+  std::string importedStringFile;
+  // Tray, duplex, colour, then collate and copies when the text carries them; empty without a
+  // settings block.
+  std::vector<std::string> settings;
+  // The text without its settings block from its first separator on: field 1 is the document
+  // name, field 2 the payload as Base64.
+  std::string pdfFile;
+
+  std::string_view name() const;
+  std::string_view payload() const;
+  // Only the four keywords in their exact casing are carried out.
+  bool isZbComand() const;
+
+  // Tray, duplex, colour, then collate and copies when present; empty without a settings block;
+  // nothing when the settings are too incomplete to read.
+  static std::optional<std::vector<std::string>> getValueFromMapedSettings(std::string_view text);
+  // The command of a job text whose keyword is a product command; nothing, with one line on
+  // standard error, when a piece that the command needs is missing.
+  static std::optional<ProductCommand> read(std::string text, std::string_view keyword);
+};

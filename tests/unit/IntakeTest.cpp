@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <random>
+
+#include "core/Base64.h"
+#include "core/Crypto.h"
+#include "send/JobTextComposer.h"
+#include "support/IntakeHarness.h"
+#include "support/PdfSamples.h"
+
+namespace fs = std::filesystem;
+using JobTextComposer::Channel;
+
+namespace {
+
+const std::string kPdf = makePdf(300, 400);
+
+JobTextComposer::Job sent(std::string command, std::string document = kPdf) {
+  JobTextComposer::Job job;
+  job.command = std::move(command);
+  job.tray = "2";
+  job.duplex = "DUPLEXTUMBLE";
+  job.documentName = "C:\\Users\\ann\\report.pdf";
+  job.document = std::move(document);
+  job.collate = "true";
+  job.copies = "3";
+  return job;
+}
+
+// The job monitor and everything behind it, seen through what it does: clipboard replies, jobs
+// handed to the print system, files, windows asked for.
+class IntakeTest : public ::testing::Test, protected IntakeHarness {
+ protected:
+  void onClipboard(const std::string& text) {
+    clipboard.put(text);
+    controller.MonitorSharedFolder();
+  }
+  void onClipboard(const JobTextComposer::Job& job) {
+    onClipboard(JobTextComposer::compose(job, Channel::Clipboard));
+  }
+  std::string userDefined(const std::string& keyword, const std::string& server,
+                          const std::string& document) {
+    auto text = sent(keyword, document);
+    text.serverPrinter = server;
+    return JobTextComposer::compose(text, Channel::Clipboard);
+  }
+  fs::path temporary() const { return home.path() / "tmp" / "com.kestrova.ZelbrinClient"; }
+};
+
+TEST_F(IntakeTest, FolderFirstOneJobPerTickAndNoTickInsideAJob) {
+  controller.awakeFromNib();
+  ASSERT_EQ(ticker.interval, std::chrono::milliseconds(1000));
+  putFolderJob("folder job");
+  clipboard.put(JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard));
+  folderJobs.duringJob = [&] {
+    // A modal window's event loop lets the timer fire inside the job.
+    job.printerPromptCancelled = true;
+    ticker.fire();
+  };
+  ticker.fire();
+  folderJobs.duringJob = nullptr;
+  EXPECT_EQ(folderJobs.received, std::vector<std::string>{"folder job"});
+  EXPECT_EQ(clipboard.reads, 0) << "the clipboard waits for a tick without a folder job";
+  EXPECT_FALSE(job.printerPromptCancelled) << "cleared at the end of the tick";
+  EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
+  EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+  ticker.fire();
+  EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
+
+  // A job file without its marker is not ready; a marker without a readable job is dropped.
+  writeFile(drive() / "pjob.data", "not ready");
+  ticker.fire();
+  EXPECT_EQ(readFile(drive() / "pjob.data"), "not ready");
+  fs::remove(drive() / "pjob.data");
+  for (const std::string& bad : {std::string("\xff\xfe", 2), std::string()}) {
+    if (!bad.empty()) writeFile(drive() / "pjob.data", bad);
+    writeFile(drive() / "pjobd.data", "");
+    ticker.fire();
+    EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
+  }
+  EXPECT_EQ(folderJobs.received.size(), 1U);
+}
+
+TEST_F(IntakeTest, OnlyTheFolderFilesThatWereReadAreRemoved) {
+  // A job written while the previous one is carried out (a dialog can be up for minutes).
+  putFolderJob("first job");
+  folderJobs.duringJob = [&] { putFolderJob("second job"); };
+  controller.MonitorSharedFolder();
+  folderJobs.duringJob = nullptr;
+  EXPECT_EQ(readFile(drive() / "pjob.data"), "second job");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(folderJobs.received, (std::vector<std::string>{"first job", "second job"}));
+
+  // A read-only mapping: the job is carried out once, not once a second, until it changes.
+  putFolderJob("stuck job");
+  // Read and search for all (seteuid keeps root's group), write for nobody.
+  const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(drive(), readable);
+  fs::permissions(home.path(), readable | fs::perms::owner_write);
+  {
+    const AsUnprivilegedUser unprivileged;  // root would remove the files all the same
+    for (int tick = 0; tick < 3; ++tick) controller.MonitorSharedFolder();
+  }
+  EXPECT_EQ(folderJobs.received.size(), 3U);
+  fs::permissions(drive(), fs::perms::owner_all);
+  putFolderJob("stuck job, written again");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(folderJobs.received.back(), "stuck job, written again");
+}
+
+TEST_F(IntakeTest, AClipboardJobIsCarriedOutOnceAndAnUnansweredReadIsRetried) {
+  const std::string text = JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard);
+  clipboard.unansweredReads = 1;  // an owner too slow to answer in time
+  onClipboard(text);
+  EXPECT_TRUE(printSystem.pdfJobs.empty());
+  controller.MonitorSharedFolder();
+  ASSERT_EQ(printSystem.pdfJobs.size(), 1U) << "read again on the next tick";
+
+  // Left there, sent again, or sent with a tail after a NUL: the same job, not carried out.
+  controller.MonitorSharedFolder();
+  onClipboard(text);
+  onClipboard(text + std::string("\0tail", 5));
+  EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
+  onClipboard(JobTextComposer::compose(sent("ZelbrinSave"), Channel::Clipboard));
+  onClipboard(text);
+  EXPECT_EQ(printSystem.pdfJobs.size(), 2U) << "after another job it is new again";
+
+  // A large text that is no job is read once, and an idle tick asks nothing of CUPS.
+  onClipboard(std::string(1 << 20, 'x'));
+  const int reads = clipboard.reads;
+  const int queries = printSystem.nameQueries;
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(clipboard.reads, reads);
+  EXPECT_EQ(printSystem.nameQueries, queries);
+}
+
+TEST_F(IntakeTest, ProductCommandsPrintWithTheirSettingsAndEmptyTheClipboard) {
+  setSwitch("Dialog", "0");
+  onClipboard(sent("ZelbrinDefault"));
+  ASSERT_EQ(printSystem.pdfJobs.size(), 1U);
+  EXPECT_EQ(printSystem.pdfJobs[0].printer, "Office Printer");
+  EXPECT_EQ(printSystem.pdfJobs[0].pdf, kPdf) << "the document goes out as received";
+  EXPECT_EQ(printSystem.pdfJobs[0].options.copies, 3);
+  EXPECT_EQ(printSystem.pdfJobs[0].options.jobName, "report.pdf");
+  EXPECT_TRUE(dialog.requests.empty());
+  EXPECT_EQ(workspace.activations, 1);
+  EXPECT_EQ(clipboard.history.front(), std::nullopt) << "cleared, then the empty text";
+  EXPECT_EQ(clipboard.content, "");
+
+  // Settings a job does not carry keep the last job's values.
+  auto bare = sent("ZelbrinPrinter");
+  bare.withSettingsBlock = false;
+  bare.collate.reset();
+  onClipboard(bare);
+  ASSERT_EQ(dialog.requests.size(), 1U);
+  EXPECT_EQ(dialog.requests[0].copies, 3);
+  EXPECT_EQ(dialog.requests[0].duplexMode, 1) << "the product commands leave duplex to the queue";
+
+  // Odd casing is read but carried out as nothing; the clipboard is left alone.
+  const std::size_t writes = clipboard.history.size();
+  onClipboard(sent("zelbrinprinter"));
+  EXPECT_EQ(clipboard.history.size(), writes);
+  EXPECT_EQ(printSystem.pdfJobs.size(), 2U);
+}
+
+TEST_F(IntakeTest, IncompleteJobsAndMissingPrintersLeaveEverythingAsItWas) {
+  for (const std::string text : {"ZelbrinPrinter1!1!1!*2*!1!1!1!*NONE",
+                                 "ZelbrinPrinter1!1!1!a1!1!1!b1!1!1!c1!1!1!d1!1!1!e1!1!1!true",
+                                 "ZelbrinPrinter1!1!1!*2*!1!1!1!*NONE*!1!1!1!*Mono*!1!1!1!name",
+                                 "USERDEFINEDPDF*1!1!1!*Printer*!1!1!1!*1*!",
+                                 "USERDEFINEDDRIVER1!1!1!*Printer"}) {
+    onClipboard(text);
+  }
+  EXPECT_EQ(prompt.runs, 0);
+  EXPECT_TRUE(clipboard.history.empty());
+  EXPECT_TRUE(printSystem.pdfJobs.empty());
+
+  printSystem.printers.clear();
+  printSystem.defaultName.reset();
+  const std::string text = JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard);
+  onClipboard(text);
+  EXPECT_EQ(clipboard.content, text) << "the job stays on the clipboard";
+  EXPECT_TRUE(clipboard.history.empty());
+}
+
+// Whatever another program copies, the agent goes on and leaves the clipboard alone unless
+// the text was a job.
+TEST_F(IntakeTest, AnyTextThatIsNoJobLeavesTheClipboardAlone) {
+  std::mt19937 rng(7);
+  const std::string pieces[] = {"1!1!1!", "*", "ZelbrinOpenUrl", "zelbrin", "!", "1", "\xff",
+                                std::string(1, '\0'), "USERDEFINED", "QUJD", "\xc3\xa9"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int n = std::uniform_int_distribution<int>(0, 12)(rng); n > 0; --n) {
+      text += pieces[rng() % std::size(pieces)];
+    }
+    onClipboard(text);
+  }
+  EXPECT_TRUE(clipboard.history.empty());
+  EXPECT_TRUE(printSystem.pdfJobs.empty());
+  EXPECT_TRUE(printSystem.rawJobs.empty());
+}
+
+TEST_F(IntakeTest, SaveAndOpenKeepDocumentsInsideTheirFolders) {
+  savePanel.answer = (home.path() / "chosen.docx").string();
+  onClipboard(sent("ZelbrinSave", "PK\x03\x04 doc"));
+  EXPECT_EQ(savePanel.suggested, std::vector<std::string>{"report.pdf"});
+  EXPECT_EQ(readFile(home.path() / "chosen.docx"), "PK\x03\x04 doc") << "never decrypted";
+  savePanel.answer.reset();
+  onClipboard(sent("ZelbrinSave", "cancelled"));
+  EXPECT_EQ(clipboard.content, "");
+
+  // The open command decrypts into a private 0600 copy under a plain name.
+  auto open = sent("ZelbrinOpen", "echo hello");
+  open.documentName = "../../outside/run.BAT";
+  onClipboard(open);
+  std::string expected = "echo hello";
+  expected.resize(16, '\0');
+  EXPECT_EQ(readFile(temporary() / "run.txt"), expected) << "a batch file is shown as text";
+  struct stat info {};
+  ASSERT_EQ(::stat((temporary() / "run.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600U);
+  EXPECT_FALSE(fs::exists(home.path() / "outside"));
+  EXPECT_EQ(workspace.openedFiles, std::vector<std::string>{(temporary() / "run.txt").string()});
+
+  open.documentName = "link.txt";
+  open.document = "https://example.com/a";
+  onClipboard(open);
+  onClipboard(open);
+  EXPECT_EQ(workspace.openedUrls.size(), 2U) << "an open command runs every time";
+  for (const char* bad : {"file:///etc/passwd", "https://x y"}) {
+    open.document = bad;
+    onClipboard(open);
+  }
+  EXPECT_EQ(workspace.openedUrls.size(), 2U);
+
+  // A payload that does not decrypt opens nothing, not even an older copy of the same name.
+  open.documentName = "notes.pdf";
+  open.document = "%PDF-1.4";
+  onClipboard(open);
+  EXPECT_EQ(workspace.openedFiles.back(), (temporary() / "notes.pdf").string());
+  const std::size_t opened = workspace.openedFiles.size();
+  onClipboard(JobTextComposer::compose(open, Channel::Folder));  // not encrypted
+  EXPECT_EQ(workspace.openedFiles.size(), opened);
+  for (const std::string name : {"x.desktop", "x.sh", "tool"}) {
+    open.documentName = name;
+    open.document = name == "tool" ? "\x7f" "ELF" : "#!/bin/sh\n";
+    onClipboard(open);
+  }
+  EXPECT_EQ(workspace.openedFiles.size(), opened) << "nothing that could run a program";
+}
+
+TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
+  setSwitch("MappedSettings", "1");
+  prompt.answer.selected = "Label Printer";
+  onClipboard(userDefined("USERDEFINEDPDF*", "HP LaserJet 4000", kPdf));
+  EXPECT_EQ(prompt.askedFor, "HP LaserJet 4000");
+  EXPECT_EQ(prompt.preselected, "Office Printer") << "the default printer, which takes PDF";
+  onClipboard(userDefined("userdefinedpdf*", "HPLaser Jet 4000", kPdf));
+  EXPECT_EQ(prompt.runs, 1) << "the same server printer, spelled otherwise: no question";
+  ASSERT_EQ(printSystem.pdfJobs.size(), 2U);
+  EXPECT_EQ(printSystem.pdfJobs[1].printer, "Label Printer");
+  EXPECT_EQ(printSystem.pdfJobs[1].options.duplexMode, 3) << "mapped settings apply";
+  EXPECT_EQ(clipboard.content, "");
+
+  // Raw data goes out unchanged, separators inside it dropped; the default printer is offered
+  // only when it takes raw data.
+  printSystem.rawRefusing = {"Office Printer"};
+  std::string raw = userDefined("USERDEFINEDDRIVER", "Zebra", std::string("\x1b" "E\0\xff", 4));
+  raw.insert(raw.rfind('*') + 1, "1!1!1!");
+  onClipboard(raw);
+  EXPECT_EQ(prompt.preselected, "Label Printer");
+  ASSERT_EQ(printSystem.rawJobs.size(), 1U);
+  EXPECT_EQ(printSystem.rawJobs[0].bytes, std::string("\x1b" "E\0\xff", 4));
+
+  // A pair whose printer is gone is forgotten; a cancelled prompt stores and prints nothing.
+  utilXML.addElementToXML("Floor 2", "Removed Printer");
+  onClipboard(userDefined("USERDEFINEDPDF*", "Floor 2", kPdf));
+  EXPECT_FALSE(utilXML.attributExist("Floor2"));
+  prompt.answer.cancelled = true;
+  onClipboard(userDefined("USERDEFINEDPDF*", "Floor 2", makePdf(100, 100)));
+  EXPECT_EQ(clipboard.content, " ");
+  EXPECT_FALSE(utilXML.attributExist("Floor2"));
+  EXPECT_EQ(printSystem.pdfJobs.size(), 2U);
+
+  // From the folder the same, without a word on the clipboard.
+  prompt.answer = {.cancelled = false, .selected = "Office Printer"};
+  const std::size_t writes = clipboard.history.size();
+  putFolderJob(userDefined("USERDEFINEDPDF*", "Folder Laser", kPdf));
+  controller.MonitorSharedFolder();
+  ASSERT_EQ(printSystem.pdfJobs.size(), 3U);
+  EXPECT_EQ(printSystem.pdfJobs[2].printer, "Office Printer");
+  EXPECT_EQ(clipboard.history.size(), writes);
+}
+
+}  // namespace

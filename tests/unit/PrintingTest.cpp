@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/Base64.h"
+#include "printing/InputSlot.h"
+#include "printing/PdfDocument.h"
+#include "printing/Settings.h"
+#include "support/IntakeHarness.h"
+#include "support/PdfSamples.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kPdf = makePdf(300, 400);
+
+// A PDF of the catalog, the page tree root and the given objects (numbered from 3).
+std::string pdfOf(std::string_view pagesRoot, std::vector<std::string> objects) {
+  objects.insert(objects.begin(), {"<< /Type /Catalog /Pages 2 0 R >>", std::string(pagesRoot)});
+  std::string pdf = "%PDF-1.4\n", xref = "0000000000 65535 f \n";
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    char entry[21];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
+    xref += entry;
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::string size = std::to_string(objects.size() + 1);
+  return pdf + "xref\n0 " + size + "\n" + xref + "trailer\n<< /Size " + size +
+         " /Root 1 0 R >>\nstartxref\n" + std::to_string(pdf.size()) + "\n%%EOF\n";
+}
+
+std::string sizeOf(std::string_view pdf) {
+  const PdfDocument::Reading reading = PdfDocument::read(pdf);
+  if (!reading.readable) return "unreadable";
+  const auto& size = reading.firstPageSize;
+  return size ? std::to_string(int(size->width)) + "x" + std::to_string(int(size->height)) : "none";
+}
+
+TEST(PdfDocument, FirstPageSizeAsTheTreeGivesIt) {
+  const std::pair<std::string, std::string> cases[] = {
+      {pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 >>", {"<< /Type /Page /MediaBox 4 0 R >>",
+                                                           "[110 5 0 R 10 20]", "220.5"}),
+       "100x200"},
+      {pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 595 842] >>",
+             {"<< /Type /Page /Parent 2 0 R >>"}),
+       "595x842"},
+      // An empty branch, then a loop that must neither hang nor count as a page.
+      {pdfOf("<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 1 >>",
+             {"<< /Type /Pages /Kids [] /Count 0 >>",
+              "<< /Type /Pages /Kids [4 0 R 2 0 R] /Count 0 >>",
+              "<< /Type /Page /MediaBox [0 0 200 300] >>"}),
+       "200x300"},
+      {pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 >>", {"<< /Type /Page /MediaBox [0 0 9] >>"}),
+       "none"},
+      {"not a PDF at all\n", "unreadable"},
+  };
+  for (const auto& [pdf, size] : cases) EXPECT_EQ(sizeOf(pdf), size) << pdf.substr(0, 200);
+}
+
+TEST(Settings, FolderJobTextIsReadByPositionAndKeyword) {
+  RecordingPrintSystem printers;
+  const std::string text =
+      "ZelbrinDefault1!1!1!*2*!1!1!1!*DUPLEXTUMBLE*!1!1!1!*Color*!1!1!1!report.pdf1!1!1!UEFZ"
+      "1!1!1!true";
+  const auto settings = Settings::GetPrintSettings(text + "1!1!1!*3*", printers);
+  ASSERT_TRUE(settings);
+  EXPECT_EQ((std::vector<std::optional<std::string>>{settings->Tray, settings->Duplex,
+                                                     settings->DocumentName, settings->Job,
+                                                     settings->Collate, settings->PrinterName}),
+            (std::vector<std::optional<std::string>>{"2", "DUPLEXTUMBLE", "report.pdf", "UEFZ",
+                                                     "true", "Office Printer"}));
+  EXPECT_EQ(settings->Copies, 3);
+  const auto dialog = Settings::GetPrintSettings("ZelbrinPrinter" + text.substr(14), printers);
+  EXPECT_TRUE(dialog->ShowPrintPanel);
+  EXPECT_EQ(dialog->PrinterName, std::nullopt) << "the dialog chooses the printer";
+  EXPECT_EQ(Settings::GetPrintSettings(text.substr(0, text.size() - 10), printers), std::nullopt);
+
+  const std::pair<std::string_view, int> duplex[] = {
+      {"NONE", 1}, {"DuplexNoTumble", 2}, {"duplextumble", 3}, {"DUPLEXTUMBLE ", 1}};
+  for (const auto& [name, number] : duplex) EXPECT_EQ(Settings::DuplexNumber(name), number) << name;
+  // Trays by number (negative ones read as large), "Default" by name.
+  const std::optional<std::vector<std::string>> slots = std::vector<std::string>{"A", "B", "C"};
+  const std::pair<std::string_view, std::optional<std::string>> trays[] = {
+      {"Default", "Default"}, {" +2x", "B"}, {"9", "C"}, {"-1", "C"}, {"0", std::nullopt},
+      {"default", std::nullopt}};
+  for (const auto& [tray, slot] : trays) EXPECT_EQ(InputSlot::choose(tray, slots), slot) << tray;
+}
+
+class PrintingTest : public ::testing::Test, protected IntakeHarness {
+ protected:
+  PrinterProcess::ClipboardPrint request(std::string_view document = kPdf) {
+    PrinterProcess::ClipboardPrint request;
+    request.document = document;
+    request.tray = "9";
+    request.duplex = 3;
+    request.collate = "true";
+    request.copies = 4;
+    return request;
+  }
+  std::string printAndReport(const PrinterProcess::ClipboardPrint& request) {
+    testing::internal::CaptureStderr();
+    printer.printClipboardDocument(request, job);
+    return testing::internal::GetCapturedStderr();
+  }
+};
+
+TEST_F(PrintingTest, ClipboardRoutineDecidesPrinterDialogAndOptions) {
+  // A named printer with mapped settings: tray, duplex and paper apply, no dialog ever.
+  auto named = request();
+  named.printerName = "Office Printer";
+  named.chkState = "1";
+  named.dialog = true;
+  EXPECT_NE(printAndReport(named).find("true - collate,4 - copies\n"), std::string::npos);
+  ASSERT_EQ(printSystem.pdfJobs.size(), 1U);
+  const PrintOptions& options = printSystem.pdfJobs[0].options;
+  EXPECT_EQ(options.inputSlot, "Manual") << "tray 9 of three slots is the last";
+  EXPECT_EQ(options.duplexMode, 3);
+  EXPECT_EQ(options.media->width, 300);
+  EXPECT_EQ(options.copies, 4);
+  EXPECT_TRUE(dialog.requests.empty());
+
+  // Gone: left to CUPS' default destination. A first page without a usable box: no paper size.
+  named.printerName = "Printer that is gone";
+  const std::string flat = makePdf(0, 0);
+  named.document = flat;
+  EXPECT_NE(printAndReport(named).find("no usable media box"), std::string::npos);
+  EXPECT_EQ(printSystem.pdfJobs[1].printer, "");
+  EXPECT_FALSE(printSystem.pdfJobs[1].options.media);
+  // Collate other than "true" leaves the copy count to the queue; not a PDF prints nothing.
+  named.collate = "TRUE";
+  named.document = kPdf;
+  printAndReport(named);
+  EXPECT_FALSE(printSystem.pdfJobs[2].options.copies);
+  named.document = "not a PDF";
+  printAndReport(named);
+  EXPECT_EQ(printSystem.pdfJobs.size(), 3U);
+
+  // The default printer job shows the dialog unless the switch says "0"; the print-dialog
+  // command always asks, and what the user changes wins.
+  job.defaultPrinterJob = true;
+  job.dialogOption = "0";
+  printAndReport(request());
+  job.defaultPrinterJob = true;
+  job.dialogOption = "";
+  printAndReport(request());
+  EXPECT_EQ(dialog.requests.size(), 1U);
+  dialog.answer = [](PrintDialogChoice& choice) {
+    choice.printerName = "label-queue";
+    choice.copies = 5;
+    choice.pageRanges = "2-3";
+  };
+  auto asked = request();
+  asked.dialog = true;
+  printAndReport(asked);
+  ASSERT_EQ(dialog.requests.size(), 2U);
+  EXPECT_TRUE(dialog.requests[1].bringToFront);
+  EXPECT_EQ(printSystem.pdfJobs.back().printer, "label-queue");
+  EXPECT_EQ(printSystem.pdfJobs.back().options.copies, 5);
+  EXPECT_EQ(printSystem.pdfJobs.back().options.pageRanges, "2-3");
+  EXPECT_FALSE(printSystem.pdfJobs.back().options.duplexMode) << "untouched fields stay unset";
+  dialog.cancel = true;
+  printAndReport(asked);
+  EXPECT_EQ(printSystem.pdfJobs.size(), 6U) << "a cancelled dialog prints nothing";
+}
+
+TEST_F(PrintingTest, JobNamesProgressAndTheFolderRoutine) {
+  const std::pair<std::string, std::string> names[] = {
+      {"", "Zelbrin Client"},
+      {"C:\\Jobs\\\x1b[31mInvoice £5\x07\xc2\x9b.pdf\x7f", "[31mInvoice £5.pdf"},
+      {"C:\\Jobs\\\x1b\r\n", "Zelbrin Client"},
+  };
+  for (const auto& [name, expected] : names) {
+    auto named = request();
+    named.printerName = "Office Printer";
+    named.documentName = name;
+    printAndReport(named);
+    EXPECT_EQ(printSystem.pdfJobs.back().options.jobName, expected);
+  }
+  EXPECT_TRUE(progress.labels.empty()) << "small jobs go without a progress window";
+  const std::string large = makePdf(595, 842, 5 * 1024 * 1024);
+  auto big = request(large);
+  big.printerName = "Office Printer";
+  printAndReport(big);
+  EXPECT_EQ(progress.last, large.size());
+  EXPECT_EQ(progress.ended, 1);
+
+  Settings record;
+  record.ServerPrinterType = "ZelbrinDefault";
+  record.PrinterName = "Office Printer";
+  record.Job = Base64::encode(kPdf);
+  record.Tray = "1";
+  record.Duplex = "duplexnotumble";
+  setSwitch("Dialog", "0");
+  setSwitch("MappedSettings", "1");
+  printer.SendToPrinter("", record);
+  EXPECT_EQ(record.Job, "") << "the record's document is let go";
+  EXPECT_EQ(printSystem.pdfJobs.back().options.inputSlot, "Tray1");
+  EXPECT_EQ(printSystem.pdfJobs.back().options.duplexMode, 2);
+  record.ServerPrinterType = "ZelbrinPrinter";
+  record.ShowPrintPanel = true;
+  record.PrinterName.reset();
+  record.Job = Base64::encode(kPdf);
+  setSwitch("MappedSettings", "0");
+  printer.SendToPrinter("", record);
+  ASSERT_EQ(dialog.requests.size(), 1U) << "a print-dialog job always asks";
+  EXPECT_FALSE(printSystem.pdfJobs.back().options.inputSlot);
+  EXPECT_FALSE(printSystem.pdfJobs.back().options.media) << "mapped settings off";
+}
+
+TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {
+  const std::string raw("\x1b%-12345X@PJL\0\xff\n", 16);
+  rawPrinter.printWindowsDriver(Base64::encode(raw), "Label Printer");
+  ASSERT_EQ(printSystem.rawJobs.size(), 1U);
+  EXPECT_EQ(printSystem.rawJobs[0].bytes, raw);
+  struct stat info {};
+  ASSERT_EQ(::stat((home.path() / "tmp" / "temp.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600U);
+
+  const std::pair<RawSubmission::Result, std::string> refusals[] = {
+      {RawSubmission::Result::NotAPrinter,
+       "Either got an error from PMSessionGetDestinationType or the print destination wasn't "
+       "kPMDestinationPrinter\n"},
+      {RawSubmission::Result::PrinterUnavailable,
+       "Got an error from PMSessionGetCurrentPrinter (0)\n"},
+      {RawSubmission::Result::RawNotSupported,
+       "MIME type application/vnd.cups-raw isn't supported by the printer\n"},
+      {RawSubmission::Result::SubmitFailed, "PMPrinterPrintWithFile returned error 0\n"},
+  };
+  for (const auto& [result, message] : refusals) {
+    printSystem.rawResult = result;
+    testing::internal::CaptureStderr();
+    rawPrinter.printWindowsDriver("QUJD", "Somewhere");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
+  }
+}
+
+}  // namespace
