@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,30 +17,18 @@
 #include "ports/Paths.h"
 #include "ports/Ticker.h"
 
-// An in-memory clipboard that counts how often it is read.
+// An in-memory clipboard: what another program puts there, and our own writes in order.
 class FakeClipboard final : public Clipboard {
  public:
   Content read() override {
     ++reads;
-    if (unansweredReads > 0) {
-      --unansweredReads;
-      return {false, std::nullopt};
-    }
-    return {true, content};
+    if (unansweredReads == 0) return {true, content};
+    --unansweredReads;
+    return {false, std::nullopt};
   }
-  void clear() override {
-    content.reset();
-    ++changes;
-    history.emplace_back(std::nullopt);
-  }
-  void setText(const std::string& text) override {
-    content = text;
-    ++changes;
-    history.emplace_back(text);
-  }
+  void clear() override { write(std::nullopt); }
+  void setText(const std::string& text) override { write(text); }
   std::uint64_t changeCount() const override { return changes; }
-
-  // What another program does: new content and a change notice.
   void put(std::optional<std::string> text) {
     content = std::move(text);
     ++changes;
@@ -48,7 +38,13 @@ class FakeClipboard final : public Clipboard {
   std::uint64_t changes = 0;
   int reads = 0;
   int unansweredReads = 0;  // the next reads that get no answer, as from an owner too slow
-  std::vector<std::optional<std::string>> history;  // our own writes, in order
+  std::vector<std::optional<std::string>> history;
+
+ private:
+  void write(std::optional<std::string> text) {
+    put(text);
+    history.push_back(std::move(text));
+  }
 };
 
 class FakeTicker final : public Ticker {
@@ -58,7 +54,6 @@ class FakeTicker final : public Ticker {
     callback = std::move(onTick);
   }
   void fire() { callback(); }
-
   std::chrono::milliseconds interval{0};
   std::function<void()> callback;
 };
@@ -124,19 +119,12 @@ class AsUnprivilegedUser {
 };
 
 inline std::string readFile(const std::filesystem::path& path) {
-  std::string content;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, got);
-    std::fclose(f);
-  }
-  return content;
+  std::stringstream content;
+  content << std::ifstream(path, std::ios::binary).rdbuf();
+  return content.str();
 }
 
 inline void writeFile(const std::filesystem::path& path, std::string_view content) {
   std::filesystem::create_directories(path.parent_path());
-  FILE* f = std::fopen(path.c_str(), "wb");
-  std::fwrite(content.data(), 1, content.size(), f);
-  std::fclose(f);
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(content.data(), content.size());
 }

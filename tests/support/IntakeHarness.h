@@ -20,20 +20,7 @@ struct IntakeHarness {
     writeFile(drive() / "pjob.data", text);
     writeFile(drive() / "pjobd.data", "");
   }
-  void setSwitch(const std::string& key, const std::string& value) const {
-    const std::filesystem::path file = support() / "ZelbrinSettings.xml";
-    std::string xml = readFile(file);
-    if (xml.empty()) xml = "<ZelbrinSettings><Settings/></ZelbrinSettings>";
-    const std::string attribute = key + "=\"";
-    const std::size_t at = xml.find(attribute);
-    if (at == std::string::npos) {
-      xml.insert(xml.find("<Settings") + 9, " " + attribute + value + "\"");
-    } else {
-      const std::size_t end = xml.find('"', at + attribute.size());
-      xml.replace(at + attribute.size(), end - at - attribute.size(), value);
-    }
-    writeFile(file, xml);
-  }
+  void setSwitch(std::string_view key, std::string_view value) { tableView.WriteSettings(key, value); }
 
   TempFolder home;
   FixedPaths paths{home.path()};

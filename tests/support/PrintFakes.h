@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,6 +11,7 @@
 #include "ports/PrinterPrompt.h"
 #include "ports/SavePanel.h"
 #include "ports/Workspace.h"
+#include "support/Fakes.h"
 
 // A print system that records what would have gone to CUPS.
 class RecordingPrintSystem final : public PrintSystem {
@@ -32,7 +32,8 @@ class RecordingPrintSystem final : public PrintSystem {
   }
   std::optional<std::string> defaultPrinter() override { return defaultName; }
   std::optional<std::vector<std::string>> inputSlots(const std::string& printer) override {
-    return printer == slotPrinter ? slotChoices : std::nullopt;
+    if (printer != "Office Printer") return std::nullopt;
+    return std::vector<std::string>{"Tray1", "Tray2", "Manual"};
   }
   PrintSubmission printPdf(const std::string& printer, std::string_view pdf,
                            const PrintOptions& options, const PrintProgress& progress) override {
@@ -45,26 +46,14 @@ class RecordingPrintSystem final : public PrintSystem {
   }
   RawSubmission printRaw(const std::string& printer, const std::string& filePath,
                          const std::string& /*jobName*/) override {
+    if (rawResult == RawSubmission::Result::Submitted) rawJobs.push_back({printer, readFile(filePath)});
     RawSubmission result;
     result.result = rawResult;
-    if (rawResult == RawSubmission::Result::Submitted) {
-      std::string bytes;
-      if (FILE* f = std::fopen(filePath.c_str(), "rb")) {
-        char buffer[4096];
-        std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, got);
-        std::fclose(f);
-      }
-      rawJobs.push_back({printer, bytes});
-    }
     return result;
   }
 
   std::vector<std::string> printers{"Office Printer", "Label Printer"};
   std::optional<std::string> defaultName = "Office Printer";
-  std::string slotPrinter = "Office Printer";
-  std::optional<std::vector<std::string>> slotChoices =
-      std::vector<std::string>{"Tray1", "Tray2", "Manual"};
   std::vector<std::string> rawRefusing;  // printers that do not take raw data
   RawSubmission::Result rawResult = RawSubmission::Result::Submitted;
   std::vector<PdfJob> pdfJobs;
@@ -72,7 +61,7 @@ class RecordingPrintSystem final : public PrintSystem {
   int nameQueries = 0;
 };
 
-// A print dialog answered in advance, like a user would.
+// The print dialog, answered in advance like a user would: unchanged unless `answer` says.
 class ScriptedPrintDialog final : public PrintDialog {
  public:
   std::optional<PrintDialogChoice> run(const PrintDialogRequest& request) override {
@@ -87,20 +76,16 @@ class ScriptedPrintDialog final : public PrintDialog {
     return choice;
   }
   bool cancel = false;
-  std::function<void(PrintDialogChoice&)> answer;  // what the user changes
+  std::function<void(PrintDialogChoice&)> answer;
   std::vector<PrintDialogRequest> requests;
 };
 
 class RecordingProgress final : public ProgressIndicator {
  public:
-  void begin(const std::string& label, std::size_t total) override {
-    labels.push_back(label);
-    totals.push_back(total);
-  }
+  void begin(const std::string& label, std::size_t /*total*/) override { labels.push_back(label); }
   void advance(std::size_t done) override { last = done; }
   void end() override { ++ended; }
   std::vector<std::string> labels;
-  std::vector<std::size_t> totals;
   std::size_t last = 0;
   int ended = 0;
 };
@@ -124,7 +109,7 @@ class RecordingWorkspace final : public Workspace {
 // The printer prompt, answered in advance.
 class ScriptedPrompt final : public PrinterPrompt {
  public:
-  void setPrinters(const std::vector<std::string>& names) override { offered = names; }
+  void setPrinters(const std::vector<std::string>& /*names*/) override {}
   void prepare(const std::string& serverPrinter,
                const std::optional<std::string>& preselected) override {
     askedFor = serverPrinter;
@@ -135,13 +120,11 @@ class ScriptedPrompt final : public PrinterPrompt {
     return answer;
   }
   Answer answer;
-  std::vector<std::string> offered;
   std::string askedFor;
   std::optional<std::string> preselected;
   int runs = 0;
 };
 
-// The save panel, answered in advance.
 class ScriptedSavePanel final : public SavePanel {
  public:
   std::optional<std::string> run(const std::string& suggestedName) override {
