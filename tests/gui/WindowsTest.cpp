@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "app/AppDelegate.h"
+#include "app/OptionsWindow.h"
+#include "config/PrinterPair.h"
+#include "config/TableViewControler.h"
+#include "config/XMLUtil.h"
+#include "platform/QtPrinterPrompt.h"
+#include "support/Fakes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+template <typename T>
+T& child(QWidget& window, const char* name) {
+  T* found = window.findChild<T*>(QString::fromLatin1(name));
+  if (found == nullptr) throw std::runtime_error(std::string("no control ") + name);
+  return *found;
+}
+
+// The windows as the agent builds them, over a temporary home folder: wiring only, the logic
+// behind each action is tested below them.
+class WindowsTest : public ::testing::Test {
+ protected:
+  WindowsTest() { options.connectTo(controller); }
+  void wake() {
+    controller.awakeFromNib();
+    options.window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&options.window()));
+  }
+  QCheckBox& box(const char* name) { return child<QCheckBox>(options.window(), name); }
+  QTableWidget& table() { return child<QTableWidget>(options.window(), "theTable"); }
+  void click(QCheckBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2)); }
+  void selectRow(int row) {
+    const QRect cell = table().visualRect(table().model()->index(row, 0));
+    QTest::mouseClick(table().viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+  }
+  std::optional<std::string> value(std::string_view key) const {
+    return TableViewControler::GetOptionsValue(paths.documentsDirectory(), key);
+  }
+  // Runs the prompt; once its modal loop is up, the user does what `user` says.
+  PrinterPrompt::Answer answerPrompt(const std::function<void()>& user) {
+    QTimer::singleShot(0, &prompt.HUDp(), user);
+    return prompt.run();
+  }
+
+  TempFolder home;
+  FixedPaths paths{home.path()};
+  XMLUtil util{paths};
+  TableViewControler controller{paths, util};
+  OptionsWindow options;
+  QtPrinterPrompt prompt;
+};
+
+struct Switch {
+  const char* box;
+  const char* key;
+  bool byDefault;
+};
+constexpr Switch kSwitches[] = {{"MappedSettings", "MappedSettings", true},
+                                {"Dialog", "Dialog", false},
+                                {"log", "Log", false},
+                                {"RedirectedFolder", "RedirectedFolder", true}};
+
+TEST_F(WindowsTest, OptionsWindowBoxesAndButtonsReachTheirActions) {
+  wake();
+  for (const auto& [name, key, on] : kSwitches) {
+    EXPECT_EQ(value(key), on ? "1" : "0") << "the window's first-start state is stored";
+    EXPECT_EQ(box(name).property("tag").toInt(), 0) << name;
+    click(box(name));
+    EXPECT_EQ(value(key), on ? "0" : "1") << name;
+  }
+  click(box("RedirectedFolder"));
+  auto* alert = options.window().findChild<QMessageBox*>();
+  ASSERT_TRUE(alert != nullptr && alert->isVisible()) << "switching on explains the remote side";
+  EXPECT_EQ(alert->windowModality(), Qt::WindowModal) << "a sheet on the window";
+  QTest::mouseClick(alert->buttons().first(), Qt::LeftButton);
+
+  util.addElementToXML("Office Laser", "HP");
+  util.addElementToXML("Reception", "Canon");
+  controller.populateTable();
+  selectRow(0);
+  selectRow(1);
+  EXPECT_EQ(table().selectionModel()->selectedRows().size(), 1) << "one row at a time";
+  QTest::mouseClick(&child<QPushButton>(options.window(), "removeButton"), Qt::LeftButton);
+  EXPECT_EQ(table().rowCount(), 1);
+  EXPECT_EQ(PrinterPair(util).SetPrintersName().size(), 1U);
+}
+
+TEST_F(WindowsTest, LoadingStoredSwitchesRunsNoAction) {
+  writeFile(home.path() / "Documents" / "com.kestrova.ZelbrinClient" / "ZelbrinSettings.xml",
+            "<ZelbrinSettings><Settings RedirectedFolder=\"0\" Log=\"1\" Dialog=\"1\" "
+            "MappedSettings=\"0\"/></ZelbrinSettings>");
+  wake();
+  for (const auto& [name, key, on] : kSwitches) EXPECT_NE(box(name).isChecked(), on) << name;
+  EXPECT_EQ(options.window().findChild<QMessageBox*>(), nullptr);
+}
+
+TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
+  QMenu menu;
+  QWidget about;
+  AppDelegate delegate;
+  delegate.connectOutlets({.menuItem = &menu, .optionsWindow = &options.window(), .about = &about});
+  delegate.awakeFromNib();
+  ASSERT_NE(delegate.statusItem(), nullptr);
+  EXPECT_FALSE(delegate.statusItem()->icon().isNull()) << "the status image is linked in";
+  EXPECT_EQ(delegate.statusItem()->contextMenu(), &menu);
+  delegate.openOptionWindow();
+  EXPECT_TRUE(options.window().isVisible());
+  EXPECT_TRUE(options.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  delegate.AboutPanel();
+  EXPECT_TRUE(about.isVisible());
+}
+
+TEST_F(WindowsTest, PrinterPromptNamesTheServerPrinterAndAnswers) {
+  QWidget& window = prompt.HUDp();
+  prompt.setPrinters({"Office Laser", "Brother HL"});
+  prompt.prepare("Zebra ZD420", "Brother HL");
+  EXPECT_EQ(child<QComboBox>(window, "printersList").currentIndex(), 1);
+  EXPECT_EQ(child<QLabel>(window, "promptText").text(),
+            QString::fromUtf8("Choose the local printer for \u201cZebra ZD420\u201d"));
+  EXPECT_FALSE(child<QPushButton>(window, "restart").toolTip().isEmpty());
+  bool modal = false;
+  const auto answer = answerPrompt([&] {
+    modal = window.isVisible() && window.isModal();
+    QTest::mouseClick(&child<QPushButton>(window, "okButton"), Qt::LeftButton);
+  });
+  EXPECT_TRUE(modal);
+  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(answer.selected, "Brother HL");
+  EXPECT_TRUE(answerPrompt([&] { QTest::keyClick(&window, Qt::Key_Escape); }).cancelled)
+      << "leaving the window is no choice of printer";
+  const auto cancelled = answerPrompt([&] {
+    QTest::mouseClick(&child<QPushButton>(window, "cancelButtonPrinterPair"), Qt::LeftButton);
+  });
+  EXPECT_TRUE(cancelled.cancelled);
+  prompt.setPrinters({});
+  const auto empty = answerPrompt([&] { QTest::keyClick(&window, Qt::Key_Return); });
+  EXPECT_FALSE(empty.cancelled) << "OK without any printer answers nothing";
+  EXPECT_EQ(empty.selected, std::nullopt);
+}
+
+}  // namespace
