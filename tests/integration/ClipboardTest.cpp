@@ -64,18 +64,16 @@ TEST(ClipboardTest, LateAnswersAreTakenForTheirOwnRequestOnly) {
   X11ClipboardReader reader;
   std::uint64_t changes = 0;
   owner.offer("job 0");
-  owner.hold();
+  owner.answerLate(300ms);
   EXPECT_FALSE(reader.read(100ms, changes).answered);
-  // Nothing changed, so the same request is waited for again: a new one would be refused while
-  // the owner is still fetching the text.
-  owner.release(200ms);
+  // Nothing changed: the same request is waited for again, and its answer taken.
   EXPECT_EQ(reader.read(10s, changes).text, "job 0");
 
   // Given up on, then the clipboard moved on: the late answer is no answer to the next request.
-  owner.hold();
+  owner.answerLate(300ms);
   EXPECT_FALSE(reader.read(100ms, changes).answered);
-  owner.release();
-  for (const std::string text : {"job 1", "job 2", "job 3"}) {
+  owner.answerLate(0ms);
+  for (const char* text : {"job 1", "job 2", "job 3"}) {
     owner.offer(text);
     EXPECT_EQ(reader.read(10s, ++changes).text, text);
   }
@@ -85,12 +83,10 @@ TEST(ClipboardTest, TransferInPiecesThatWasGivenUpOnDoesNotFeedTheNextRead) {
   RemoteClipboardOwner owner(8);
   X11ClipboardReader reader;
   owner.offer(std::string(64, 'a'));
-  owner.hold(3);
+  owner.answerLate(400ms, 3);
   EXPECT_FALSE(reader.read(100ms, 0).answered) << "the owner stopped after three pieces";
-
   // The stalled transfer goes on late, while the next text is read.
   owner.offer("the next text, which comes in pieces too");
-  owner.release();
   EXPECT_EQ(reader.read(10s, 1).text, "the next text, which comes in pieces too");
 }
 
