@@ -33,7 +33,6 @@
 #include "printing/WindowsDriverPrint.h"
 #include "support/Fakes.h"
 #include "support/PdfSamples.h"
-#include "support/PrintFakes.h"
 
 namespace {
 

@@ -123,30 +123,18 @@ TEST(CupsPrintSystemPdfTest, OptionsReachTheJobAndThePdfIsSentUnchanged) {
   // The spooled document is what the client sent: the PDF itself, never a rendering of it.
   EXPECT_EQ(CupsJobs::spooled(jobId), kPdf);
 
-  PrintOptions other;
+  PrintOptions other;  // an unknown printer name means the default one
   other.collate = false;
   other.copies = 3;
   other.duplexMode = 3;
-  const CupsJob uncollated = printedPdf(kNoRaw, kPdf, other);
+  other.media = PageSize{842.4, 595};  // near A4, turned: A4 by its name
+  const CupsJob uncollated = printedPdf("No Such Printer", kPdf, other);
+  EXPECT_NE(uncollated["job-printer-uri"].find("zelbrin-tray"), std::string::npos);
+  EXPECT_EQ(uncollated["media"], "iso_a4_210x297mm");
   EXPECT_EQ(uncollated["multiple-document-handling"], "separate-documents-uncollated-copies");
   EXPECT_EQ(uncollated["sides"], "two-sided-short-edge");
   EXPECT_FALSE(uncollated.has("InputSlot")) << "no slot chosen, none sent";
   EXPECT_EQ(uncollated["job-name"], "Zelbrin Client") << "the default job name";
-}
-
-TEST(CupsPrintSystemPdfTest, PageSizesNearAStandardSizeUseItsNameAndUnknownPrintersTheDefault) {
-  const std::vector<std::pair<PageSize, std::string>> cases{
-      {{842.0, 595.0}, "iso_a4_210x297mm"},  // landscape pages print on the same sheet
-      {{612.4, 791.6}, "na_letter_8.5x11in"},
-      {{597.0, 842.0}, "Custom.597x842"},  // 1.7 pt off A4
-  };
-  for (const auto& [size, expected] : cases) {
-    PrintOptions options;
-    options.media = size;
-    EXPECT_EQ(printedPdf(kNoRaw, kPdf, options)["media"], expected) << size.width;
-  }
-  EXPECT_NE(printedPdf("No Such Printer", kPdf, {})["job-printer-uri"].find("zelbrin-tray"),
-            std::string::npos);
 }
 
 // ---------------------------------------------------------------- raw

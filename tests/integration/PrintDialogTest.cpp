@@ -15,7 +15,6 @@
 #include "support/CupsJobs.h"
 #include "support/Fakes.h"
 #include "support/PdfSamples.h"
-#include "support/PrintFakes.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"
 #include "support/Fakes.h"
-#include "support/PrintFakes.h"
 
 // The job controller with every platform service faked, in a private home folder.
 struct IntakeHarness {

@@ -2,9 +2,7 @@
 #include <sys/stat.h>
 
 #include "core/Base64.h"
-#include "printing/InputSlot.h"
 #include "printing/PdfDocument.h"
-#include "printing/Settings.h"
 #include "support/IntakeHarness.h"
 #include "support/PdfSamples.h"
 
@@ -38,9 +36,6 @@ std::string sizeOf(std::string_view pdf) {
 
 TEST(PdfDocument, FirstPageSizeAsTheTreeGivesIt) {
   const std::pair<std::string, std::string> cases[] = {
-      {pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 >>", {"<< /Type /Page /MediaBox 4 0 R >>",
-                                                           "[110 5 0 R 10 20]", "220.5"}),
-       "100x200"},
       {pdfOf("<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 595 842] >>",
              {"<< /Type /Page /Parent 2 0 R >>"}),
        "595x842"},
@@ -55,35 +50,6 @@ TEST(PdfDocument, FirstPageSizeAsTheTreeGivesIt) {
       {"not a PDF at all\n", "unreadable"},
   };
   for (const auto& [pdf, size] : cases) EXPECT_EQ(sizeOf(pdf), size) << pdf.substr(0, 200);
-}
-
-TEST(Settings, FolderJobTextIsReadByPositionAndKeyword) {
-  RecordingPrintSystem printers;
-  const std::string text =
-      "ZelbrinDefault1!1!1!*2*!1!1!1!*DUPLEXTUMBLE*!1!1!1!*Color*!1!1!1!report.pdf1!1!1!UEFZ"
-      "1!1!1!true";
-  const auto settings = Settings::GetPrintSettings(text + "1!1!1!*3*", printers);
-  ASSERT_TRUE(settings);
-  EXPECT_EQ((std::vector<std::optional<std::string>>{settings->Tray, settings->Duplex,
-                                                     settings->DocumentName, settings->Job,
-                                                     settings->Collate, settings->PrinterName}),
-            (std::vector<std::optional<std::string>>{"2", "DUPLEXTUMBLE", "report.pdf", "UEFZ",
-                                                     "true", "Office Printer"}));
-  EXPECT_EQ(settings->Copies, 3);
-  const auto dialog = Settings::GetPrintSettings("ZelbrinPrinter" + text.substr(14), printers);
-  EXPECT_TRUE(dialog->ShowPrintPanel);
-  EXPECT_EQ(dialog->PrinterName, std::nullopt) << "the dialog chooses the printer";
-  EXPECT_EQ(Settings::GetPrintSettings(text.substr(0, text.size() - 10), printers), std::nullopt);
-
-  const std::pair<std::string_view, int> duplex[] = {
-      {"NONE", 1}, {"DuplexNoTumble", 2}, {"duplextumble", 3}, {"DUPLEXTUMBLE ", 1}};
-  for (const auto& [name, number] : duplex) EXPECT_EQ(Settings::DuplexNumber(name), number) << name;
-  // Trays by number (negative ones read as large), "Default" by name.
-  const std::optional<std::vector<std::string>> slots = std::vector<std::string>{"A", "B", "C"};
-  const std::pair<std::string_view, std::optional<std::string>> trays[] = {
-      {"Default", "Default"}, {" +2x", "B"}, {"9", "C"}, {"-1", "C"}, {"0", std::nullopt},
-      {"default", std::nullopt}};
-  for (const auto& [tray, slot] : trays) EXPECT_EQ(InputSlot::choose(tray, slots), slot) << tray;
 }
 
 class PrintingTest : public ::testing::Test, protected IntakeHarness {
@@ -163,7 +129,7 @@ TEST_F(PrintingTest, ClipboardRoutineDecidesPrinterDialogAndOptions) {
   EXPECT_EQ(printSystem.pdfJobs.size(), 6U) << "a cancelled dialog prints nothing";
 }
 
-TEST_F(PrintingTest, JobNamesProgressAndTheFolderRoutine) {
+TEST_F(PrintingTest, JobNamesAndProgress) {
   const std::pair<std::string, std::string> names[] = {
       {"", "Zelbrin Client"},
       {"C:\\Jobs\\\x1b[31mInvoice £5\x07\xc2\x9b.pdf\x7f", "[31mInvoice £5.pdf"},
@@ -184,27 +150,6 @@ TEST_F(PrintingTest, JobNamesProgressAndTheFolderRoutine) {
   EXPECT_EQ(progress.last, large.size());
   EXPECT_EQ(progress.ended, 1);
 
-  Settings record;
-  record.ServerPrinterType = "ZelbrinDefault";
-  record.PrinterName = "Office Printer";
-  record.Job = Base64::encode(kPdf);
-  record.Tray = "1";
-  record.Duplex = "duplexnotumble";
-  setSwitch("Dialog", "0");
-  setSwitch("MappedSettings", "1");
-  printer.SendToPrinter("", record);
-  EXPECT_EQ(record.Job, "") << "the record's document is let go";
-  EXPECT_EQ(printSystem.pdfJobs.back().options.inputSlot, "Tray1");
-  EXPECT_EQ(printSystem.pdfJobs.back().options.duplexMode, 2);
-  record.ServerPrinterType = "ZelbrinPrinter";
-  record.ShowPrintPanel = true;
-  record.PrinterName.reset();
-  record.Job = Base64::encode(kPdf);
-  setSwitch("MappedSettings", "0");
-  printer.SendToPrinter("", record);
-  ASSERT_EQ(dialog.requests.size(), 1U) << "a print-dialog job always asks";
-  EXPECT_FALSE(printSystem.pdfJobs.back().options.inputSlot);
-  EXPECT_FALSE(printSystem.pdfJobs.back().options.media) << "mapped settings off";
 }
 
 TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {
