@@ -212,15 +212,6 @@ TEST_F(CupsPrintSystemNoSchedulerTest, EveryCallFailsCleanlyOnAClosedPortOrADead
     EXPECT_NE(raw.error.find(server), std::string::npos) << raw.error;
   }
 
-  // The same object uses the scheduler again once it is back.
-  cupsSetServer("127.0.0.1:1");
-  CupsPrintSystem cups;
-  EXPECT_TRUE(cups.printerNames().empty());
-  cupsSetServer(nullptr);
-  EXPECT_TRUE(contains(cups.printerNames(), kTray));
-  const RawSubmission raw = cups.printRaw(kRaw, file.string(), "after an outage");
-  ASSERT_EQ(raw.result, RawSubmission::Result::Submitted) << raw.error;
-  CupsJobs::waitUntilEnded(raw.jobId);
 }
 
 }  // namespace

@@ -4,14 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "intake/PrintJobProcess.h"
 #include "ports/Clipboard.h"
@@ -23,45 +19,42 @@
 #include "ports/Ticker.h"
 #include "ports/Workspace.h"
 
-// An in-memory clipboard: what another program puts there, and our own writes in order.
-class FakeClipboard final : public Clipboard {
- public:
-  Content read() override {
-    ++reads;
-    if (unansweredReads == 0) return {true, content};
-    --unansweredReads;
-    return {false, std::nullopt};
-  }
-  void clear() override { write(std::nullopt); }
-  void setText(const std::string& text) override { write(text); }
-  std::uint64_t changeCount() const override { return changes; }
-  void put(std::optional<std::string> text) {
-    content = std::move(text);
-    ++changes;
-  }
+inline std::string readFile(const std::filesystem::path& path) {
+  std::stringstream content;
+  content << std::ifstream(path, std::ios::binary).rdbuf();
+  return content.str();
+}
 
-  std::optional<std::string> content;
-  std::uint64_t changes = 0;
-  int reads = 0;
-  int unansweredReads = 0;  // the next reads that get no answer, as from an owner too slow
-  std::vector<std::optional<std::string>> history;
+inline void writeFile(const std::filesystem::path& path, std::string_view content) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(content.data(), content.size());
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zelbrin-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
 
  private:
-  void write(std::optional<std::string> text) {
-    put(text);
-    history.push_back(std::move(text));
-  }
+  std::filesystem::path path_;
 };
 
-class FakeTicker final : public Ticker {
- public:
-  void start(std::chrono::milliseconds every, std::function<void()> onTick) override {
-    interval = every;
-    callback = std::move(onTick);
+// Runs the scope as an ordinary user when the tests run as root, for whom no folder is read-only.
+struct AsUnprivilegedUser {
+  AsUnprivilegedUser() { root = ::geteuid() == 0 && ::seteuid(65534) == 0; }
+  ~AsUnprivilegedUser() {
+    if (root && ::seteuid(0) != 0) std::abort();
   }
-  void fire() { callback(); }
-  std::chrono::milliseconds interval{0};
-  std::function<void()> callback;
+  bool root;
 };
 
 class FixedPaths final : public Paths {
@@ -78,8 +71,41 @@ class FixedPaths final : public Paths {
   std::filesystem::path home_;
 };
 
-class RecordingFolderJobs final : public PrintJobProcess {
- public:
+// An in-memory clipboard: what another program puts there, and our own writes in order.
+struct FakeClipboard final : Clipboard {
+  Content read() override {
+    ++reads;
+    if (unansweredReads == 0) return {true, content};
+    --unansweredReads;
+    return {false, std::nullopt};
+  }
+  void clear() override { write(std::nullopt); }
+  void setText(const std::string& text) override { write(text); }
+  std::uint64_t changeCount() const override { return changes; }
+  void put(std::optional<std::string> text) {
+    content = std::move(text);
+    ++changes;
+  }
+  void write(const std::optional<std::string>& text) {
+    put(text);
+    history.push_back(text);
+  }
+
+  std::optional<std::string> content;
+  std::uint64_t changes = 0;
+  int reads = 0;
+  int unansweredReads = 0;  // the next reads that get no answer, as from an owner too slow
+  std::vector<std::optional<std::string>> history;
+};
+
+struct FakeTicker final : Ticker {
+  void start(std::chrono::milliseconds every, std::function<void()> /*onTick*/) override {
+    interval = every;
+  }
+  std::chrono::milliseconds interval{0};
+};
+
+struct RecordingFolderJobs final : PrintJobProcess {
   void PreProcessDocumentZelbrin(std::string_view text) override {
     received.emplace_back(text);
     if (duringJob) duringJob();
@@ -88,66 +114,13 @@ class RecordingFolderJobs final : public PrintJobProcess {
   std::function<void()> duringJob;  // runs inside the job, as a modal window's event loop would
 };
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zelbrin-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Runs the scope as an ordinary user when the tests run as root, for whom no folder is read-only.
-class AsUnprivilegedUser {
- public:
-  AsUnprivilegedUser() : wasRoot_(::geteuid() == 0) {
-    if (wasRoot_ && ::seteuid(65534) != 0) std::perror("seteuid");
-  }
-  ~AsUnprivilegedUser() {
-    if (wasRoot_ && ::seteuid(0) != 0) std::perror("seteuid");
-  }
-  AsUnprivilegedUser(const AsUnprivilegedUser&) = delete;
-  AsUnprivilegedUser& operator=(const AsUnprivilegedUser&) = delete;
-
- private:
-  bool wasRoot_;
-};
-
-inline std::string readFile(const std::filesystem::path& path) {
-  std::stringstream content;
-  content << std::ifstream(path, std::ios::binary).rdbuf();
-  return content.str();
-}
-
-inline void writeFile(const std::filesystem::path& path, std::string_view content) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(content.data(), content.size());
-}
-
 // A print system that records what would have gone to CUPS.
-class RecordingPrintSystem final : public PrintSystem {
- public:
+struct RecordingPrintSystem final : PrintSystem {
   struct PdfJob {
     std::string printer;
     std::string pdf;
     PrintOptions options;
   };
-  struct RawJob {
-    std::string printer;
-    std::string bytes;
-  };
-
   std::vector<std::string> printerNames() override {
     ++nameQueries;
     return printers;
@@ -166,9 +139,9 @@ class RecordingPrintSystem final : public PrintSystem {
   bool acceptsRaw(const std::string& printer) override {
     return std::find(rawRefusing.begin(), rawRefusing.end(), printer) == rawRefusing.end();
   }
-  RawSubmission printRaw(const std::string& printer, const std::string& filePath,
+  RawSubmission printRaw(const std::string& /*printer*/, const std::string& filePath,
                          const std::string& /*jobName*/) override {
-    if (rawResult == RawSubmission::Result::Submitted) rawJobs.push_back({printer, readFile(filePath)});
+    if (rawResult == RawSubmission::Result::Submitted) rawJobs.push_back(readFile(filePath));
     RawSubmission result;
     result.result = rawResult;
     return result;
@@ -179,13 +152,12 @@ class RecordingPrintSystem final : public PrintSystem {
   std::vector<std::string> rawRefusing;  // printers that do not take raw data
   RawSubmission::Result rawResult = RawSubmission::Result::Submitted;
   std::vector<PdfJob> pdfJobs;
-  std::vector<RawJob> rawJobs;
+  std::vector<std::string> rawJobs;  // the bytes of each
   int nameQueries = 0;
 };
 
 // The print dialog, answered in advance like a user would: unchanged unless `answer` says.
-class ScriptedPrintDialog final : public PrintDialog {
- public:
+struct ScriptedPrintDialog final : PrintDialog {
   std::optional<PrintDialogChoice> run(const PrintDialogRequest& request) override {
     requests.push_back(request);
     if (cancel) return std::nullopt;
@@ -202,25 +174,21 @@ class ScriptedPrintDialog final : public PrintDialog {
   std::vector<PrintDialogRequest> requests;
 };
 
-class RecordingProgress final : public ProgressIndicator {
- public:
-  void begin(const std::string& label, std::size_t /*total*/) override { labels.push_back(label); }
+struct RecordingProgress final : ProgressIndicator {
+  void begin(const std::string& /*label*/, std::size_t /*total*/) override { ++shown; }
   void advance(std::size_t done) override { last = done; }
   void end() override { ++ended; }
-  std::vector<std::string> labels;
+  int shown = 0;
   std::size_t last = 0;
   int ended = 0;
 };
 
-class RecordingWorkspace final : public Workspace {
- public:
+struct RecordingWorkspace final : Workspace {
   void activateApplication() override { ++activations; }
-  bool openFile(const std::string& path) override {
-    openedFiles.push_back(path);
-    return true;
-  }
-  bool openUrl(const std::string& url) override {
-    openedUrls.push_back(url);
+  bool openFile(const std::string& path) override { return opened(openedFiles, path); }
+  bool openUrl(const std::string& url) override { return opened(openedUrls, url); }
+  static bool opened(std::vector<std::string>& list, const std::string& what) {
+    list.push_back(what);
     return true;
   }
   int activations = 0;
@@ -228,14 +196,12 @@ class RecordingWorkspace final : public Workspace {
   std::vector<std::string> openedUrls;
 };
 
-// The printer prompt, answered in advance.
-class ScriptedPrompt final : public PrinterPrompt {
- public:
+// The printer prompt and the save panel, answered in advance.
+struct ScriptedPrompt final : PrinterPrompt {
   void setPrinters(const std::vector<std::string>& /*names*/) override {}
-  void prepare(const std::string& serverPrinter,
-               const std::optional<std::string>& preselected) override {
-    askedFor = serverPrinter;
-    this->preselected = preselected;
+  void prepare(const std::string& server, const std::optional<std::string>& first) override {
+    askedFor = server;
+    preselected = first;
   }
   Answer run() override {
     ++runs;
@@ -247,8 +213,7 @@ class ScriptedPrompt final : public PrinterPrompt {
   int runs = 0;
 };
 
-class ScriptedSavePanel final : public SavePanel {
- public:
+struct ScriptedSavePanel final : SavePanel {
   std::optional<std::string> run(const std::string& suggestedName) override {
     suggested.push_back(suggestedName);
     return answer;

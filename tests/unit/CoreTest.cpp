@@ -10,7 +10,6 @@
 #include "core/Crypto.h"
 #include "core/JobText.h"
 #include "core/PrivateTempDirectory.h"
-#include "core/TextValue.h"
 #include "core/Utf8.h"
 #include "send/JobTextComposer.h"
 #include "support/Fakes.h"
@@ -71,14 +70,6 @@ TEST(JobText, ReadingsRejectWhatTheyCannotRead) {
                               "12345678\x80"}) {
     EXPECT_FALSE(Utf8::isValid(invalid)) << invalid;
   }
-}
-
-TEST(TextValue, IntegersByLeadingDigitsAndFlagsByFirstCharacter) {
-  const std::pair<std::string_view, int> integers[] = {
-      {"3*", 3}, {"  \t42abc", 42}, {"-7", -7}, {"", 0}, {"x1", 0}, {"99999999999", 2147483647}};
-  for (const auto& [text, value] : integers) EXPECT_EQ(TextValue::integerValue(text), value) << text;
-  for (const char* on : {"true", "YES", " 007"}) EXPECT_TRUE(TextValue::boolValue(on)) << on;
-  for (const char* off : {"false", "", "000"}) EXPECT_FALSE(TextValue::boolValue(off)) << off;
 }
 
 // The decoding rule in its plainest form: every byte outside the alphabet is skipped.

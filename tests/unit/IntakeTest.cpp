@@ -56,27 +56,27 @@ TEST_F(IntakeTest, FolderFirstOneJobPerTickAndNoTickInsideAJob) {
   folderJobs.duringJob = [&] {
     // A modal window's event loop lets the timer fire inside the job.
     job.printerPromptCancelled = true;
-    ticker.fire();
+    controller.MonitorSharedFolder();
   };
-  ticker.fire();
+  controller.MonitorSharedFolder();
   folderJobs.duringJob = nullptr;
   EXPECT_EQ(folderJobs.received, std::vector<std::string>{"folder job"});
   EXPECT_EQ(clipboard.reads, 0) << "the clipboard waits for a tick without a folder job";
   EXPECT_FALSE(job.printerPromptCancelled) << "cleared at the end of the tick";
   EXPECT_FALSE(fs::exists(drive() / "pjob.data"));
   EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
-  ticker.fire();
+  controller.MonitorSharedFolder();
   EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
 
   // A job file without its marker is not ready; a marker without a readable job is dropped.
   writeFile(drive() / "pjob.data", "not ready");
-  ticker.fire();
+  controller.MonitorSharedFolder();
   EXPECT_EQ(readFile(drive() / "pjob.data"), "not ready");
   fs::remove(drive() / "pjob.data");
   for (const std::string& bad : {std::string("\xff\xfe", 2), std::string()}) {
     if (!bad.empty()) writeFile(drive() / "pjob.data", bad);
     writeFile(drive() / "pjobd.data", "");
-    ticker.fire();
+    controller.MonitorSharedFolder();
     EXPECT_FALSE(fs::exists(drive() / "pjobd.data"));
   }
   EXPECT_EQ(folderJobs.received.size(), 1U);
@@ -165,42 +165,33 @@ TEST_F(IntakeTest, ProductCommandsPrintWithTheirSettingsAndEmptyTheClipboard) {
   EXPECT_EQ(printSystem.pdfJobs.size(), 2U);
 }
 
-TEST_F(IntakeTest, IncompleteJobsAndMissingPrintersLeaveEverythingAsItWas) {
-  for (const std::string text : {"ZelbrinPrinter1!1!1!*2*!1!1!1!*NONE",
+// Whatever another program copies, the agent goes on and leaves the clipboard alone unless the
+// text was a complete job.
+TEST_F(IntakeTest, TextsThatAreNoCompleteJobLeaveEverythingAlone) {
+  std::vector<std::string> texts{"ZelbrinPrinter1!1!1!*2*!1!1!1!*NONE",
                                  "ZelbrinPrinter1!1!1!a1!1!1!b1!1!1!c1!1!1!d1!1!1!e1!1!1!true",
                                  "ZelbrinPrinter1!1!1!*2*!1!1!1!*NONE*!1!1!1!*Mono*!1!1!1!name",
                                  "USERDEFINEDPDF*1!1!1!*Printer*!1!1!1!*1*!",
-                                 "USERDEFINEDDRIVER1!1!1!*Printer"}) {
-    onClipboard(text);
-  }
-  EXPECT_EQ(prompt.runs, 0);
-  EXPECT_TRUE(clipboard.history.empty());
-  EXPECT_TRUE(printSystem.pdfJobs.empty());
-
-  printSystem.printers.clear();
-  printSystem.defaultName.reset();
-  const std::string text = JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard);
-  onClipboard(text);
-  EXPECT_EQ(clipboard.content, text) << "the job stays on the clipboard";
-  EXPECT_TRUE(clipboard.history.empty());
-}
-
-// Whatever another program copies, the agent goes on and leaves the clipboard alone unless
-// the text was a job.
-TEST_F(IntakeTest, AnyTextThatIsNoJobLeavesTheClipboardAlone) {
+                                 "USERDEFINEDDRIVER1!1!1!*Printer"};
   std::mt19937 rng(7);
   const std::string pieces[] = {"1!1!1!", "*", "ZelbrinOpenUrl", "zelbrin", "!", "1", "\xff",
                                 std::string(1, '\0'), "USERDEFINED", "QUJD", "\xc3\xa9"};
-  for (int round = 0; round < 2000; ++round) {
-    std::string text;
+  while (texts.size() < 2000) {
+    std::string& text = texts.emplace_back();
     for (int n = std::uniform_int_distribution<int>(0, 12)(rng); n > 0; --n) {
       text += pieces[rng() % std::size(pieces)];
     }
-    onClipboard(text);
   }
+  for (const std::string& text : texts) onClipboard(text);
+  EXPECT_EQ(prompt.runs, 0);
   EXPECT_TRUE(clipboard.history.empty());
   EXPECT_TRUE(printSystem.pdfJobs.empty());
   EXPECT_TRUE(printSystem.rawJobs.empty());
+
+  printSystem.printers.clear();
+  const std::string text = JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard);
+  onClipboard(text);
+  EXPECT_EQ(clipboard.content, text) << "without printers the job stays on the clipboard";
 }
 
 TEST_F(IntakeTest, SaveAndOpenKeepDocumentsInsideTheirFolders) {
@@ -273,7 +264,7 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   onClipboard(raw);
   EXPECT_EQ(prompt.preselected, "Label Printer");
   ASSERT_EQ(printSystem.rawJobs.size(), 1U);
-  EXPECT_EQ(printSystem.rawJobs[0].bytes, std::string("\x1b" "E\0\xff", 4));
+  EXPECT_EQ(printSystem.rawJobs[0], std::string("\x1b" "E\0\xff", 4));
 
   // A pair whose printer is gone is forgotten; a cancelled prompt stores and prints nothing.
   utilXML.addElementToXML("Floor 2", "Removed Printer");

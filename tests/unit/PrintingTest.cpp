@@ -142,7 +142,7 @@ TEST_F(PrintingTest, JobNamesAndProgress) {
     printAndReport(named);
     EXPECT_EQ(printSystem.pdfJobs.back().options.jobName, expected);
   }
-  EXPECT_TRUE(progress.labels.empty()) << "small jobs go without a progress window";
+  EXPECT_EQ(progress.shown, 0) << "small jobs go without a progress window";
   const std::string large = makePdf(595, 842, 5 * 1024 * 1024);
   auto big = request(large);
   big.printerName = "Office Printer";
@@ -156,7 +156,7 @@ TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {
   const std::string raw("\x1b%-12345X@PJL\0\xff\n", 16);
   rawPrinter.printWindowsDriver(Base64::encode(raw), "Label Printer");
   ASSERT_EQ(printSystem.rawJobs.size(), 1U);
-  EXPECT_EQ(printSystem.rawJobs[0].bytes, raw);
+  EXPECT_EQ(printSystem.rawJobs[0], raw);
   struct stat info {};
   ASSERT_EQ(::stat((home.path() / "tmp" / "temp.txt").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600U);
