@@ -39,11 +39,9 @@ void answerWhenShown(const std::function<void(QPrintDialog&)>& answer) {
                   [answer](QDialog& shown) { answer(static_cast<QPrintDialog&>(shown)); });
 }
 
+CupsPrintSystem cups;
 QtPrintDialog dialogOnTestQueues() {
-  return QtPrintDialog([](const std::string& name) -> std::optional<std::string> {
-    if (name == "Office Tray Printer") return "zelbrin-tray";
-    return std::nullopt;
-  });
+  return QtPrintDialog([](const std::string& name) { return cups.queueFor(name); });
 }
 
 TEST(PrintDialogTest, RealDialogStartsOnTheResolvedQueueAndReturnsTheChoice) {
@@ -72,7 +70,6 @@ TEST(PrintDialogTest, RealDialogStartsOnTheResolvedQueueAndReturnsTheChoice) {
 // own paper and tray.
 TEST(PrintDialogTest, ChoicesInTheRealDialogReachTheCupsJob) {
   QtPrintDialog dialog = dialogOnTestQueues();
-  CupsPrintSystem cups;
   RecordingProgress progress;
   const TempFolder home;
   const FixedPaths paths{home.path()};

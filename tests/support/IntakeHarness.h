@@ -2,7 +2,6 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "printing/JobValues.h"
 #include "intake/PastboardController.h"
 #include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
@@ -12,9 +11,6 @@
 // The job controller with every platform service faked, in a private home folder.
 struct IntakeHarness {
   std::filesystem::path drive() const { return home.path() / "Documents" / "ZbDataDrive"; }
-  std::filesystem::path support() const {
-    return home.path() / "Documents" / "com.kestrova.ZelbrinClient";
-  }
   void putFolderJob(std::string_view text) const {
     writeFile(drive() / "pjob.data", text);
     writeFile(drive() / "pjobd.data", "");

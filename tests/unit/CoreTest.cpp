@@ -5,7 +5,6 @@
 
 #include <random>
 
-#include "core/AtomicFile.h"
 #include "core/Base64.h"
 #include "core/Crypto.h"
 #include "core/JobText.h"
@@ -173,16 +172,8 @@ TEST(Md5Hex, MatchesRfc1321Vectors) {
   for (const auto& [text, digest] : vectors) EXPECT_EQ(Crypto::md5Hex(text), digest) << text;
 }
 
-TEST(Files, AtomicReplaceAndThePrivateTemporaryFolder) {
+TEST(Files, ThePrivateTemporaryFolderIsOursAlone) {
   TempFolder folder;
-  const fs::path file = folder.path() / "settings.xml";
-  ASSERT_TRUE(AtomicFile::write(file, "first, longer content"));
-  ASSERT_TRUE(AtomicFile::write(file, "second"));
-  EXPECT_EQ(readFile(file), "second");
-  fs::create_directories(folder.path() / "taken" / "inside");
-  EXPECT_FALSE(AtomicFile::write(folder.path() / "taken", "x")) << "a folder is not replaced";
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 2) << "no temporary files";
-
   TempFolder base;
   const std::string own = (base.path() / ("zelbrin-client-" + std::to_string(::getuid()))).string();
   ASSERT_EQ(PrivateTempDirectory::ensure(base.path().c_str()), own + "/");

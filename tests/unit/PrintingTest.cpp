@@ -12,21 +12,6 @@ namespace {
 
 const std::string kPdf = makePdf(300, 400);
 
-// A PDF of the catalog, the page tree root and the given objects (numbered from 3).
-std::string pdfOf(std::string_view pagesRoot, std::vector<std::string> objects) {
-  objects.insert(objects.begin(), {"<< /Type /Catalog /Pages 2 0 R >>", std::string(pagesRoot)});
-  std::string pdf = "%PDF-1.4\n", xref = "0000000000 65535 f \n";
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    char entry[21];
-    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
-    xref += entry;
-    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  const std::string size = std::to_string(objects.size() + 1);
-  return pdf + "xref\n0 " + size + "\n" + xref + "trailer\n<< /Size " + size +
-         " /Root 1 0 R >>\nstartxref\n" + std::to_string(pdf.size()) + "\n%%EOF\n";
-}
-
 std::string sizeOf(std::string_view pdf) {
   const PdfDocument::Reading reading = PdfDocument::read(pdf);
   if (!reading.readable) return "unreadable";

@@ -14,8 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ListTable final : public PairTable {
- public:
+struct ListTable final : PairTable {
   void removeAllRows() override { rows.clear(); }
   void addRow(const std::string& name) override { rows.push_back(name); }
   std::size_t numberOfRows() const override { return rows.size(); }
@@ -29,8 +28,7 @@ class ListTable final : public PairTable {
   std::optional<std::size_t> selected;
 };
 
-class RecordingAlert final : public Alert {
- public:
+struct RecordingAlert final : Alert {
   void beginSheet(const Message& message, std::function<void(int)> didEnd) override {
     shown.push_back(message);
     didEnd(0);
@@ -127,14 +125,10 @@ TEST_F(StoresTest, UnusableSettingsFilesCountAsMissing) {
 }
 
 TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
-  const std::vector<std::pair<std::string, std::string>> keys{
-      {"HP LaserJet 4000", "HPLaserJet4000"}, {"2nd Floor (Copy)", "Printer2ndFloorCopy"},
-      {"Ébène 3", "bne3"},                    {"\U0001D400BC", "PrinterBC"},
-      {"   ", "Printer"},                     {"É 3", "Printer3"},
-  };
-  for (const auto& [name, key] : keys) {
+  // Keys are attribute names: ASCII letters and digits, beginning with a letter.
+  for (const auto& [name, key] : {std::pair("2nd Floor (Copy)", "Printer2ndFloorCopy"),
+                                  {"Ébène 3", "bne3"}, {"   ", "Printer"}, {"É 3", "Printer3"}}) {
     EXPECT_EQ(XMLUtil::stringFilter(name), key) << name;
-    EXPECT_EQ(XMLUtil::stringFilter(key), key) << "a key filters to itself";
   }
 
   EXPECT_EQ(stderrOf([&] { util.deleteDataFromXMLFile("A"); }),
