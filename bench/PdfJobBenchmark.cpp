@@ -16,7 +16,6 @@
 #include <fstream>
 #include <iostream>
 
-#include "ports/CheckBox.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
 #include "core/Base64.h"
@@ -27,9 +26,10 @@
 #include "platform/CupsPrintSystem.h"
 #include "platform/QtClipboard.h"
 #include "platform/StandardPaths.h"
+#include "ports/CheckBox.h"
+#include "printing/JobValues.h"
 #include "printing/PdfDocument.h"
 #include "printing/PrinterProcess.h"
-#include "printing/JobValues.h"
 #include "printing/WindowsDriverPrint.h"
 #include "support/Fakes.h"
 #include "support/PdfSamples.h"

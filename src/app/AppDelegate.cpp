@@ -6,7 +6,8 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QWidget>
-#include <iostream>
+
+#include "core/Diagnostics.h"
 
 // The image lives in this library's resources; a static library's resources are only linked in
 // when something names them. Q_INIT_RESOURCE must stand outside any namespace.
@@ -37,8 +38,8 @@ void AppDelegate::awakeFromNib() {
                      });
   }
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-    std::cerr << "zelbrin-client: no system tray on this desktop yet; the status item shows when "
-                 "one appears\n";
+    Diagnostics::say() << "no system tray on this desktop yet; the status item shows when "
+                          "one appears";
   }
   statusItem_->show();
 }

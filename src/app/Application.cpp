@@ -4,9 +4,8 @@
 #include <QCoreApplication>
 #include <QDialog>
 
-#include <iostream>
-
 #include "core/Crypto.h"
+#include "core/Diagnostics.h"
 #include "ui_AboutWindow.h"
 
 Application::Application()
@@ -68,8 +67,8 @@ void Application::connectStatusMenu() {
 
 void Application::start() {
   if (!Crypto::md5Available()) {
-    std::cerr << "zelbrin-client: OpenSSL offers no MD5 here; a clipboard job offered twice may "
-                 "be carried out twice\n";
+    Diagnostics::say() << "OpenSSL offers no MD5 here; a clipboard job offered twice may "
+                          "be carried out twice";
   }
   // The switches and the pair table are settled before the first tick can read them.
   tableView_.awakeFromNib();

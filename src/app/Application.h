@@ -9,7 +9,6 @@
 #include "app/ViewPDF.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "printing/JobValues.h"
 #include "intake/PastboardController.h"
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
@@ -20,6 +19,7 @@
 #include "platform/QtTicker.h"
 #include "platform/QtWorkspace.h"
 #include "platform/StandardPaths.h"
+#include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"
 

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "config/XMLUtil.h"
-#include "core/Utf8.h"
+#include "core/Diagnostics.h"
 #include "core/FileSystem.h"
+#include "core/Utf8.h"
 #include "ports/Paths.h"
 
 namespace {
@@ -51,7 +51,7 @@ std::string makeEntry(std::optional<std::string_view> type, std::optional<std::s
 }
 
 void reportFailure(const std::string& path, const char* why) {
-  std::cerr << "couldn't write out file to " << path << ", error is " << why << '\n';
+  Diagnostics::line() << "couldn't write out file to " << path << ", error is " << why;
 }
 
 // Appends to the end of the file, so that an entry costs the same however long the log has

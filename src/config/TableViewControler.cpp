@@ -2,7 +2,6 @@
 
 #include <array>
 #include <filesystem>
-#include <iostream>
 #include <system_error>
 #include <utility>
 
@@ -10,9 +9,10 @@
 #include "config/PrinterPair.h"
 #include "config/XMLUtil.h"
 #include "config/XmlFile.h"
+#include "core/Diagnostics.h"
+#include "core/FileSystem.h"
 #include "core/TextValue.h"
 #include "ports/Alert.h"
-#include "core/FileSystem.h"
 #include "ports/PairTable.h"
 #include "ports/Paths.h"
 
@@ -126,7 +126,7 @@ void TableViewControler::btn() {
   const std::optional<std::size_t> row = theTable_->selectedRow();
   if (!row) return;
   const std::string text = theTable_->rowName(*row);
-  std::cerr << "zelbrin-client: " << text << '\n';
+  Diagnostics::say() << text;
   // A key never holds "=", so this cut is right even for a local printer whose name does.
   const std::string key = text.substr(0, text.find('='));
   theTable_->removeRow(*row);

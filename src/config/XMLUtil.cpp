@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <iostream>
 #include <iterator>
 #include <utility>
 
 #include "config/XmlFile.h"
+#include "core/Diagnostics.h"
 #include "core/Utf8.h"
 #include "ports/Paths.h"
 
@@ -137,8 +137,7 @@ std::string XMLUtil::getSavePath() const {
   std::error_code error;
   std::filesystem::create_directories(path, error);
   if (error) {
-    std::cerr << "zelbrin-client: cannot create support folder " << path << ": " << error.message()
-              << '\n';
+    Diagnostics::say() << "cannot create support folder " << path << ": " << error.message();
   }
   return path;
 }
@@ -218,5 +217,5 @@ void XMLUtil::deleteDataFromXMLFile(std::string_view key) const {
     }
     written = XmlFile::write(path, *document);
   }
-  if (!written) std::cerr << "Could not write document out...\n";
+  if (!written) Diagnostics::line() << "Could not write document out...";
 }

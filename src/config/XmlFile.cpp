@@ -13,10 +13,9 @@ std::unique_ptr<pugi::xml_document> read(const std::string& path) {
   auto document = std::make_unique<pugi::xml_document>();
   // Comments and processing instructions are not ours, but they are carried along through every
   // rewrite like anything else we do not own.
-  const pugi::xml_parse_result result =
-      document->load_buffer(content->data(), content->size(),
-                            pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
-                            pugi::encoding_auto);
+  const pugi::xml_parse_result result = document->load_buffer(
+      content->data(), content->size(), pugi::parse_default | pugi::parse_comments | pugi::parse_pi,
+      pugi::encoding_auto);
   if (!result || !document->document_element()) return nullptr;
   return document;
 }

@@ -6,8 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 #include <vector>
+
+#include "core/Diagnostics.h"
 
 namespace AtomicFile {
 
@@ -15,8 +16,7 @@ namespace {
 
 bool fail(const std::string& path, const char* step, const std::string& temporary) {
   const int error = errno;
-  std::cerr << "zelbrin-client: cannot write " << path << " (" << step
-            << "): " << std::strerror(error) << '\n';
+  Diagnostics::say() << "cannot write " << path << " (" << step << "): " << std::strerror(error);
   if (!temporary.empty()) ::unlink(temporary.c_str());
   return false;
 }

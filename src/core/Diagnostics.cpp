@@ -4,9 +4,10 @@
 
 namespace Diagnostics {
 
-void say(std::string_view text) { std::cerr << "zelbrin-client: " << text << '\n'; }
-
-void line(std::string_view text) { std::cerr << text << '\n'; }
+Line::~Line() {
+  text_ << '\n';
+  std::cerr << text_.str() << std::flush;
+}
 
 std::string printable(std::string_view text) {
   std::string out;
@@ -15,7 +16,7 @@ std::string printable(std::string_view text) {
 }
 
 void rejected(std::string_view keyword, std::string_view why) {
-  say("ignoring a \"" + printable(keyword) + "\" job: " + std::string(why));
+  say() << "ignoring a \"" << printable(keyword) << "\" job: " << why;
 }
 
 }  // namespace Diagnostics

@@ -6,7 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
+
+#include "core/Diagnostics.h"
 
 namespace PrivateTempDirectory {
 
@@ -18,25 +19,25 @@ std::optional<std::string> ensure(const char* tmpdirEnvironmentValue) {
   const std::string folder = base + "/zelbrin-client-" + std::to_string(::getuid());
 
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    std::cerr << "zelbrin-client: cannot create temporary folder " << folder << ": "
-              << std::strerror(errno) << '\n';
+    Diagnostics::say() << "cannot create temporary folder " << folder << ": "
+                       << std::strerror(errno);
     return std::nullopt;
   }
   // lstat, not stat: a link planted under our name must not redirect our documents.
   struct stat info {};
   if (::lstat(folder.c_str(), &info) != 0) {
-    std::cerr << "zelbrin-client: cannot inspect temporary folder " << folder << ": "
-              << std::strerror(errno) << '\n';
+    Diagnostics::say() << "cannot inspect temporary folder " << folder << ": "
+                       << std::strerror(errno);
     return std::nullopt;
   }
   if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) {
-    std::cerr << "zelbrin-client: refusing temporary folder " << folder
-              << ": it is not a folder owned by this user\n";
+    Diagnostics::say() << "refusing temporary folder " << folder
+                       << ": it is not a folder owned by this user";
     return std::nullopt;
   }
   if ((info.st_mode & 0777) != 0700 && ::chmod(folder.c_str(), 0700) != 0) {
-    std::cerr << "zelbrin-client: cannot make temporary folder " << folder
-              << " private: " << std::strerror(errno) << '\n';
+    Diagnostics::say() << "cannot make temporary folder " << folder
+                       << " private: " << std::strerror(errno);
     return std::nullopt;
   }
   return folder + "/";

@@ -1,12 +1,12 @@
 #include "documents/DocumentCommands.h"
 
 #include <filesystem>
-#include <iostream>
 
 #include "config/XMLUtil.h"
 #include "core/AtomicFile.h"
 #include "core/Base64.h"
 #include "core/Crypto.h"
+#include "core/Diagnostics.h"
 #include "core/FileName.h"
 #include "core/FileSystem.h"
 #include "core/JobText.h"
@@ -23,13 +23,6 @@ bool hasExtension(std::string_view name, std::string_view upperExtension) {
          JobText::upperCased(name.substr(dot + 1)) == upperExtension;
 }
 
-// Links are texts from another machine: keep what we echo short and printable.
-std::string printable(std::string_view text) {
-  std::string out;
-  for (const char c : text.substr(0, 40)) out += (c >= 0x20 && c < 0x7f) ? c : '?';
-  return out;
-}
-
 }  // namespace
 
 std::optional<std::string> DocumentCommands::choosePlace(std::string_view documentName) {
@@ -38,7 +31,7 @@ std::optional<std::string> DocumentCommands::choosePlace(std::string_view docume
 
 void DocumentCommands::save(const std::string& path, std::string_view payload) {
   if (!AtomicFile::write(path, Base64::dataFromBase64String(payload))) {
-    std::cerr << "zelbrin-client: the document was not saved\n";
+    Diagnostics::say() << "the document was not saved";
   }
 }
 
@@ -60,7 +53,7 @@ std::optional<std::string> DocumentCommands::writeTemporaryCopy(std::string_view
 
 void DocumentCommands::open(const std::optional<std::string>& copy) {
   if (!copy) {
-    std::cerr << "zelbrin-client: the document to open did not decrypt; nothing opened\n";
+    Diagnostics::say() << "the document to open did not decrypt; nothing opened";
     return;
   }
   if (hasExtension(*copy, "TXT")) {
@@ -69,15 +62,15 @@ void DocumentCommands::open(const std::optional<std::string>& copy) {
         if (OpenPolicy::isWebLink(*link)) {
           workspace_.openUrl(*link);
         } else {
-          std::cerr << "zelbrin-client: not opening \"" << printable(*link)
-                    << "\": only http and https links are opened\n";
+          Diagnostics::say() << "not opening \"" << Diagnostics::printable(*link)
+                             << "\": only http and https links are opened";
         }
         return;
       }
     }
   }
   if (const std::optional<std::string> why = OpenPolicy::refusal(*copy)) {
-    std::cerr << "zelbrin-client: not opening " << *copy << ": " << *why << '\n';
+    Diagnostics::say() << "not opening " << *copy << ": " << *why;
     return;
   }
   workspace_.openFile(*copy);

@@ -35,8 +35,8 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
 
   if (keyword == JobText::kZelbrinSave) saveFile(command.name(), clipboard, command.payload());
   if (services_.printSystem.printerNames().empty()) {
-    Diagnostics::say("no local printer; \"" + Diagnostics::printable(keyword) +
-                     "\" job not carried out");
+    Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
+                       << "\" job not carried out";
     return;
   }
   // Another casing is read like a command but carried out as none.

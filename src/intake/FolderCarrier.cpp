@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iostream>
 
+#include "core/Diagnostics.h"
 #include "ports/Paths.h"
 
 std::string FolderCarrier::folder() const {
@@ -23,7 +23,8 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
     stuck_.reset();
   }
   Job job{.text = std::nullopt, .jobStamp = std::nullopt, .markerStamp = *marker};
-  if (std::optional<FileSystem::StampedContent> read = FileSystem::readRegularFileStamped(jobFile)) {
+  if (std::optional<FileSystem::StampedContent> read =
+          FileSystem::readRegularFileStamped(jobFile)) {
     job.text = std::move(read->content);
     job.jobStamp = read->stamp;
   }
@@ -38,8 +39,7 @@ void FolderCarrier::finish(const Job& job) {
     removal = FileSystem::removeIfUnchanged(jobFile, *job.jobStamp);
     // A newer job is there: its marker, even if it is still the old file, belongs to it now.
     if (removal == FileSystem::Removal::Changed) return;
-  } else if (!FileSystem::remove(jobFile) && errno != ENOENT && errno != EISDIR &&
-             errno != EPERM) {
+  } else if (!FileSystem::remove(jobFile) && errno != ENOENT && errno != EISDIR && errno != EPERM) {
     // An unreadable job file goes too; a folder standing in its place is not ours to delete.
     removal = FileSystem::Removal::Failed;
   }
@@ -48,8 +48,7 @@ void FolderCarrier::finish(const Job& job) {
     removal = FileSystem::removeIfUnchanged(base + std::string(kReadyMarkerName), job.markerStamp);
     if (removal != FileSystem::Removal::Failed) return;
   }
-  std::cerr << "zelbrin-client: the folder " << folder()
-            << " cannot be written (" << std::strerror(errno)
-            << "); the job stays there and is not carried out again until it changes\n";
+  Diagnostics::say() << "the folder " << folder() << " cannot be written (" << std::strerror(errno)
+                     << "); the job stays there and is not carried out again until it changes";
   stuck_ = Stuck{job.jobStamp, job.markerStamp};
 }

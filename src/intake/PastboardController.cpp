@@ -72,7 +72,7 @@ void PastboardController::MonitorSharedFolder() {
     tick();
   } catch (const std::exception& error) {
     // A job must never take the agent down; the timer goes on with the next tick.
-    Diagnostics::say(std::string("job abandoned: ") + error.what());
+    Diagnostics::say() << "job abandoned: " << error.what();
   }
 }
 
@@ -89,11 +89,11 @@ void PastboardController::tick() {
 void PastboardController::handleFolderJob(const std::optional<std::string>& text) {
   const std::string jobFile(FolderCarrier::kJobFileName);
   if (!text) {
-    Diagnostics::say("ready marker without a readable " + jobFile + "; job dropped");
+    Diagnostics::say() << "ready marker without a readable " << jobFile << "; job dropped";
     return;
   }
   if (!Utf8::isValid(*text)) {
-    Diagnostics::say(jobFile + " is not UTF-8 text; job dropped");
+    Diagnostics::say() << jobFile << " is not UTF-8 text; job dropped";
     return;
   }
   const std::string_view keyword = JobText::keyword(*text);
@@ -116,8 +116,8 @@ void PastboardController::PrepareDataForPrint() {
     case JobText::Kind::UserDefinedPdf:
       if (const auto job = pairing_.UserDefined(keyword, *text)) {
         if (services_.printSystem.printerNames().empty()) {
-          Diagnostics::say("no local printer; \"" + Diagnostics::printable(keyword) +
-                           "\" job not carried out");
+          Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
+                             << "\" job not carried out";
           return;
         }
         sendUserDefined(*job, &services_.clipboard);

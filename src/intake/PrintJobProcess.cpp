@@ -1,13 +1,12 @@
 #include "intake/PrintJobProcess.h"
 
-#include <iostream>
-
+#include "core/Diagnostics.h"
 #include "core/JobText.h"
 
 void PrintJobProcess::PreProcessDocumentZelbrin(std::string_view text) {
   // Folder printing, saving and opening are not part of this build yet; say so rather than
   // dropping the job without a word.
   if (!JobText::hasSeparator(text)) return;
-  std::cerr << "zelbrin-client: folder job \"" << JobText::keyword(text).substr(0, 40)
-            << "\" received; this version does not carry out folder jobs\n";
+  Diagnostics::say() << "folder job \"" << JobText::keyword(text).substr(0, 40)
+                     << "\" received; this version does not carry out folder jobs";
 }

@@ -29,7 +29,8 @@ std::optional<UserDefinedJob> PrinterPairing::UserDefined(std::string_view keywo
   const std::vector<std::string> printers = services_.printSystem.printerNames();
   services_.prompt.setPrinters(printers);
   if (printers.empty()) return std::nullopt;
-  if (JobText::upperCased(keyword) == JobText::kUserDefinedPdf) return userDefinedPdf(keyword, text);
+  if (JobText::upperCased(keyword) == JobText::kUserDefinedPdf)
+    return userDefinedPdf(keyword, text);
   return userDefinedDriver(keyword, text);
 }
 
@@ -90,8 +91,11 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view
     Diagnostics::rejected(keyword, "it lacks the printer or the data");
     return std::nullopt;
   }
-  UserDefinedJob result{.raw = true, .data = std::string(stars[2]), .name = {},
-                        .printer = std::nullopt, .promptCancelled = false};
+  UserDefinedJob result{.raw = true,
+                        .data = std::string(stars[2]),
+                        .name = {},
+                        .printer = std::nullopt,
+                        .promptCancelled = false};
   JobText::eraseAll(result.data, JobText::kSeparator);
 
   XMLUtil& pairs = services_.utilXML;
@@ -123,10 +127,11 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view
   return result;
 }
 
-std::optional<std::string> PrinterPairing::askForPrinter(std::string_view serverPrinter,
-                                                         bool raw) {
+std::optional<std::string> PrinterPairing::askForPrinter(std::string_view serverPrinter, bool raw) {
   PrintSystem& printSystem = services_.printSystem;
-  const auto canTake = [&](const std::string& name) { return !raw || printSystem.acceptsRaw(name); };
+  const auto canTake = [&](const std::string& name) {
+    return !raw || printSystem.acceptsRaw(name);
+  };
   const std::vector<std::string> names = printSystem.printerNames();
   std::optional<std::string> preselected = printSystem.defaultPrinter();
   if (!preselected || std::find(names.begin(), names.end(), *preselected) == names.end() ||

@@ -1,7 +1,7 @@
 #include "intake/ProductCommand.h"
 
-#include "core/JobText.h"
 #include "core/Diagnostics.h"
+#include "core/JobText.h"
 
 std::string_view ProductCommand::name() const { return JobText::fieldView(pdfFile)[1]; }
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "core/PrivateTempDirectory.h"
 #include "platform/CupsDestinations.h"
 #include "platform/CupsHandles.h"
-#include "core/PrivateTempDirectory.h"
 
 // The PPD API is deprecated but is the only place where a queue's InputSlot choices are listed;
 // the warnings are silenced here and around the few calls below, nowhere else.

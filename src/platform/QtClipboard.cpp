@@ -4,7 +4,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <iostream>
+
+#include "core/Diagnostics.h"
 
 namespace {
 const QString kUtf8Text = QStringLiteral("text/plain;charset=utf-8");
@@ -47,8 +48,8 @@ Clipboard::Content QtClipboard::read() {
     X11ClipboardReader::Result read = x11_.read(kAnswerWait, changeCount());
     if (!read.answered) {
       if (owner != silentOwner_) {
-        std::cerr << "zelbrin-client: the clipboard owner did not answer; trying again on the "
-                     "next tick\n";
+        Diagnostics::say() << "the clipboard owner did not answer; trying again on the "
+                              "next tick";
         silentOwner_ = owner;
       }
       return {false, std::nullopt};
@@ -97,6 +98,6 @@ bool QtClipboard::claim(const std::function<void()>& change,
     change();
   }
   if (took(x11_.owner())) return true;
-  std::cerr << "zelbrin-client: the X server did not let us set the clipboard\n";
+  Diagnostics::say() << "the X server did not let us set the clipboard";
   return false;
 }

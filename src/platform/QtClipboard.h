@@ -3,8 +3,8 @@
 #include <QObject>
 #include <functional>
 
-#include "ports/Clipboard.h"
 #include "platform/X11ClipboardReader.h"
+#include "ports/Clipboard.h"
 
 // The desktop clipboard (clipboard mode, not the X selection) through QClipboard.
 class QtClipboard final : public QObject, public Clipboard {

@@ -1,8 +1,8 @@
 #include "platform/QtPrinterPrompt.h"
 
 #include <QDialog>
-#include <iostream>
 
+#include "core/Diagnostics.h"
 #include "ui_PrinterPrompt.h"
 
 QtPrinterPrompt::QtPrinterPrompt() : HUDp_(std::make_unique<QDialog>()), ui_(new Ui::HUDp) {
@@ -11,7 +11,7 @@ QtPrinterPrompt::QtPrinterPrompt() : HUDp_(std::make_unique<QDialog>()), ui_(new
   HUDp_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
   // Relaunching comes with the login item; until then the wish is only noted.
   QObject::connect(ui_->restart, &QPushButton::clicked, HUDp_.get(),
-                   [] { std::cerr << "restart requested\n"; });
+                   [] { Diagnostics::line() << "restart requested"; });
 }
 
 QtPrinterPrompt::~QtPrinterPrompt() = default;
@@ -27,9 +27,9 @@ void QtPrinterPrompt::prepare(const std::string& serverPrinter,
   ui_->promptText->setText(QStringLiteral("Choose the local printer for \u201c%1\u201d")
                                .arg(QString::fromStdString(serverPrinter)));
   ui_->printersList->setCurrentIndex(
-      preselected ? ui_->printersList->findText(QString::fromStdString(*preselected),
-                                                Qt::MatchExactly)
-                  : -1);
+      preselected
+          ? ui_->printersList->findText(QString::fromStdString(*preselected), Qt::MatchExactly)
+          : -1);
 }
 
 PrinterPrompt::Answer QtPrinterPrompt::run() {

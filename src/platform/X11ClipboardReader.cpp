@@ -98,8 +98,8 @@ X11ClipboardReader::~X11ClipboardReader() {
 
 std::optional<std::uint32_t> X11ClipboardReader::serverTime(Clock::time_point deadline) {
   // There is no request for the server's time; a property change on our own window reports it.
-  xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, timeProperty_,
-                      XCB_ATOM_INTEGER, 32, 0, nullptr);
+  xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, timeProperty_, XCB_ATOM_INTEGER,
+                      32, 0, nullptr);
   xcb_flush(connection_);
   while (const auto event = nextEvent(connection_, deadline)) {
     if (kind(*event) == XCB_PROPERTY_NOTIFY) {

@@ -1,10 +1,10 @@
 #include "printing/PrinterProcess.h"
 
 #include <algorithm>
-#include <iostream>
 
 #include "config/TableViewControler.h"
 #include "core/Base64.h"
+#include "core/Diagnostics.h"
 #include "core/FileName.h"
 #include "core/TextValue.h"
 #include "core/Utf8.h"
@@ -44,7 +44,7 @@ void startFrom(const std::string& printer, const PrintOptions& options,
 // prints, on the queue's own paper size.
 std::optional<PageSize> mediaOf(const PdfDocument::Reading& pdf) {
   if (!pdf.firstPageSize) {
-    std::cerr << "zelbrin-client: page 1 has no usable media box; printing without a paper size\n";
+    Diagnostics::say() << "page 1 has no usable media box; printing without a paper size";
   }
   return pdf.firstPageSize;
 }
@@ -64,17 +64,18 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   const std::string& wanted =
       request.printerName.empty() ? defaultPrinter.value_or("") : request.printerName;
   // A name no printer bears leaves the choice to CUPS: its default destination.
-  std::string printer = (!wanted.empty() && services_.printSystem.hasPrinter(wanted)) ? wanted : std::string();
+  std::string printer =
+      (!wanted.empty() && services_.printSystem.hasPrinter(wanted)) ? wanted : std::string();
 
   PrintOptions options;
   options.collate = TextValue::boolValue(request.collate);
   if (request.collate == "true") options.copies = request.copies;
-  std::cerr << request.collate << " - collate," << static_cast<std::uint32_t>(request.copies)
-            << " - copies\n";
+  Diagnostics::line() << request.collate << " - collate,"
+                      << static_cast<std::uint32_t>(request.copies) << " - copies";
 
   const PdfDocument::Reading pdf = PdfDocument::read(request.document);
   if (!pdf.readable) {
-    std::cerr << "zelbrin-client: the document is not a readable PDF; nothing printed\n";
+    Diagnostics::say() << "the document is not a readable PDF; nothing printed";
     job.defaultPrinterJob = false;
     return;
   }
@@ -112,7 +113,9 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
 
 void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& settings) {
   const std::string printer =
-      (settings.PrinterName && services_.printSystem.hasPrinter(*settings.PrinterName)) ? *settings.PrinterName : "";
+      (settings.PrinterName && services_.printSystem.hasPrinter(*settings.PrinterName))
+          ? *settings.PrinterName
+          : "";
   const std::string documents = services_.paths.documentsDirectory();
   const bool mapped = TableViewControler::isOn(documents, TableViewControler::kMappedSettings);
   const std::string pdf = Base64::dataFromBase64String(settings.Job.value_or(""));
@@ -147,7 +150,7 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
     }
     if (go) submit(target, pdf, options);
   } else {
-    std::cerr << "zelbrin-client: the document is not a readable PDF; nothing printed\n";
+    Diagnostics::say() << "the document is not a readable PDF; nothing printed";
   }
   settings.Job = std::string();
 }
@@ -178,5 +181,5 @@ void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
         if (showProgress) services_.progress.advance(sent);
       });
   if (showProgress) services_.progress.end();
-  if (!result.submitted) std::cerr << "zelbrin-client: printing failed: " << result.error << '\n';
+  if (!result.submitted) Diagnostics::say() << "printing failed: " << result.error;
 }

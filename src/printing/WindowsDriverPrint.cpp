@@ -1,9 +1,8 @@
 #include "printing/WindowsDriverPrint.h"
 
-#include <iostream>
-
 #include "core/AtomicFile.h"
 #include "core/Base64.h"
+#include "core/Diagnostics.h"
 #include "ports/Paths.h"
 #include "ports/PrintSystem.h"
 
@@ -15,7 +14,7 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
                                             const std::string& printerName) {
   const std::optional<std::string> folder = paths_.temporaryDirectory();
   if (!folder) {
-    std::cerr << "zelbrin-client: no private temporary folder; raw job not sent\n";
+    Diagnostics::say() << "no private temporary folder; raw job not sent";
     return;
   }
   const std::string path = *folder + "temp.txt";
@@ -27,22 +26,24 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
     case RawSubmission::Result::Submitted:
       return;
     case RawSubmission::Result::NotAPrinter:
-      std::cerr << "Either got an error from PMSessionGetDestinationType or the print destination "
-                   "wasn't kPMDestinationPrinter\n";
+      Diagnostics::line()
+          << "Either got an error from PMSessionGetDestinationType or the print destination "
+             "wasn't kPMDestinationPrinter";
       return;
     case RawSubmission::Result::PrinterUnavailable:
-      std::cerr << "Got an error from PMSessionGetCurrentPrinter (" << result.status << ")\n";
+      Diagnostics::line() << "Got an error from PMSessionGetCurrentPrinter (" << result.status
+                          << ")";
       return;
     case RawSubmission::Result::FormatsUnavailable:
       // Nothing says what the printer accepts: CUPS itself is out of reach.
-      std::cerr << "zelbrin-client: cannot read the formats that " << printerName
-                << " accepts: " << result.error << '\n';
+      Diagnostics::say() << "cannot read the formats that " << printerName
+                         << " accepts: " << result.error;
       return;
     case RawSubmission::Result::RawNotSupported:
-      std::cerr << "MIME type " << kRawFormat << " isn't supported by the printer\n";
+      Diagnostics::line() << "MIME type " << kRawFormat << " isn't supported by the printer";
       return;
     case RawSubmission::Result::SubmitFailed:
-      std::cerr << "PMPrinterPrintWithFile returned error " << result.status << '\n';
+      Diagnostics::line() << "PMPrinterPrintWithFile returned error " << result.status;
       return;
   }
 }

@@ -23,15 +23,16 @@ class AgentTest : public ::testing::Test {
  protected:
   void startAgent(const std::string& cupsServer = "") {
     const fs::path bin = home.path() / "bin";
-    writeFile(bin / "xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + opened().string() +
-                                    "\"\n");
+    writeFile(bin / "xdg-open",
+              "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + opened().string() + "\"\n");
     fs::permissions(bin / "xdg-open", fs::perms::owner_all);
     std::vector<std::string> environment{"PATH=" + bin.string() + ":" + std::getenv("PATH")};
     if (!cupsServer.empty()) environment.push_back("CUPS_SERVER=" + cupsServer);
     agent = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path(),
                                            std::vector<std::string>{}, environment);
     // The settings file is written on start-up, before the first tick.
-    ASSERT_TRUE(waitFor([&] { return fs::exists(documents() / "com.kestrova.ZelbrinClient"); }, 10s))
+    ASSERT_TRUE(
+        waitFor([&] { return fs::exists(documents() / "com.kestrova.ZelbrinClient"); }, 10s))
         << agent->standardError();
   }
   fs::path documents() const { return home.path() / "Documents"; }
@@ -42,8 +43,8 @@ class AgentTest : public ::testing::Test {
   std::unique_ptr<AgentProcess> sendDefaultPrinterJob(const std::string& pdf) {
     const fs::path file = home.path() / "sample.pdf";
     std::ofstream(file, std::ios::binary) << pdf;
-    return send({"--clipboard", "--command", "ZelbrinDefault", "--file", file.string(),
-                 "--collate", "true", "--copies", "2", "--timeout", "20"});
+    return send({"--clipboard", "--command", "ZelbrinDefault", "--file", file.string(), "--collate",
+                 "true", "--copies", "2", "--timeout", "20"});
   }
 
   TempFolder home;
@@ -85,10 +86,10 @@ TEST_F(AgentTest, FolderJobIsPickedUpAndOpenJobsReachTheDesktopOpener) {
   auto link = send({"--clipboard", "--command", "ZelbrinOpen", "--name", "Link.bat", "--text",
                     "https://example.com/report"});
   ASSERT_TRUE(waitFor([&] { return !link->running(); }, 10s)) << agent->standardError();
-  auto document = send({"--clipboard", "--command", "ZelbrinOpen", "--name", "notes.pdf",
-                        "--text", "%PDF-1.4 notes"});
-  ASSERT_TRUE(waitFor([&] { return readFile(opened()).find("notes.pdf") != std::string::npos; },
-                      10s))
+  auto document = send({"--clipboard", "--command", "ZelbrinOpen", "--name", "notes.pdf", "--text",
+                        "%PDF-1.4 notes"});
+  ASSERT_TRUE(
+      waitFor([&] { return readFile(opened()).find("notes.pdf") != std::string::npos; }, 10s))
       << agent->standardError();
   EXPECT_NE(readFile(opened()).find("https://example.com/report\n"), std::string::npos);
   EXPECT_TRUE(agent->running());
@@ -116,8 +117,8 @@ TEST(AgentSendTest, RawJobIsReportedHandedOverOnceReadAndOptionsAreOurs) {
   TempFolder home;
   AgentProcess sender(send, home.path(),
                       {"--clipboard", "--command", "USERDEFINEDDRIVER", "--text", "raw bytes"});
-  ASSERT_TRUE(waitFor([&] { return clipboardSeenByOthers().rfind("USERDEFINEDDRIVER", 0) == 0; },
-                      5s));
+  ASSERT_TRUE(
+      waitFor([&] { return clipboardSeenByOthers().rfind("USERDEFINEDDRIVER", 0) == 0; }, 5s));
   EXPECT_TRUE(waitFor([&] { return !sender.running(); }, 5s)) << "the sender kept waiting";
   EXPECT_EQ(sender.exitStatus(), 0) << sender.standardError();
 }

@@ -211,7 +211,6 @@ TEST_F(CupsPrintSystemNoSchedulerTest, EveryCallFailsCleanlyOnAClosedPortOrADead
     EXPECT_EQ(raw.status, IPP_STATUS_ERROR_SERVICE_UNAVAILABLE);
     EXPECT_NE(raw.error.find(server), std::string::npos) << raw.error;
   }
-
 }
 
 }  // namespace

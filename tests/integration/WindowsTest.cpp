@@ -44,7 +44,9 @@ class WindowsTest : public ::testing::Test {
   }
   QCheckBox& box(const char* name) { return child<QCheckBox>(options.window(), name); }
   QTableWidget& table() { return child<QTableWidget>(options.window(), "theTable"); }
-  void click(QCheckBox& box) { QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2)); }
+  void click(QCheckBox& box) {
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2));
+  }
   void selectRow(int row) {
     const QRect cell = table().visualRect(table().model()->index(row, 0));
     QTest::mouseClick(table().viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());

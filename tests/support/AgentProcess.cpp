@@ -14,7 +14,9 @@ AgentProcess::AgentProcess(const std::string& program, const std::filesystem::pa
   for (const QString& name : environment.keys()) {
     if (name.startsWith(QLatin1String("XDG_"))) environment.remove(name);
   }
-  const auto in = [&](const char* folder) { return QString::fromStdString((home / folder).string()); };
+  const auto in = [&](const char* folder) {
+    return QString::fromStdString((home / folder).string());
+  };
   environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.string()));
   environment.insert(QStringLiteral("TMPDIR"), in("tmp"));
   environment.insert(QStringLiteral("XDG_CONFIG_HOME"), in(".config"));

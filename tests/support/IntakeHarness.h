@@ -15,7 +15,9 @@ struct IntakeHarness {
     writeFile(drive() / "pjob.data", text);
     writeFile(drive() / "pjobd.data", "");
   }
-  void setSwitch(std::string_view key, std::string_view value) { tableView.WriteSettings(key, value); }
+  void setSwitch(std::string_view key, std::string_view value) {
+    tableView.WriteSettings(key, value);
+  }
 
   TempFolder home;
   FixedPaths paths{home.path()};

@@ -76,7 +76,8 @@ void RemoteClipboardOwner::run() {
         std::free(event);
       }
       for (Transfer& transfer : transfers_) step(transfer);
-      std::erase_if(transfers_, [](const Transfer& t) { return t.started && t.sent > t.text.size(); });
+      std::erase_if(transfers_,
+                    [](const Transfer& t) { return t.started && t.sent > t.text.size(); });
       xcb_flush(connection_);
     }
     pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
@@ -109,12 +110,19 @@ void RemoteClipboardOwner::step(Transfer& transfer) {
     }
     char buffer[32] = {};  // the X server takes an event as 32 bytes
     auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(buffer);
-    *notify = {XCB_SELECTION_NOTIFY, 0, 0, request.time, request.requestor, request.selection,
-               request.target, request.property};
+    *notify = {XCB_SELECTION_NOTIFY,
+               0,
+               0,
+               request.time,
+               request.requestor,
+               request.selection,
+               request.target,
+               request.property};
     xcb_send_event(connection_, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, buffer);
     return;
   }
-  const std::string piece = transfer.text.substr(std::min(transfer.sent, transfer.text.size()), pieceSize_);
+  const std::string piece =
+      transfer.text.substr(std::min(transfer.sent, transfer.text.size()), pieceSize_);
   xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, request.requestor, request.property,
                       utf8_, 8, piece.size(), piece.data());
   transfer.sent += piece.empty() ? 1 : piece.size();

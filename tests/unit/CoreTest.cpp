@@ -32,10 +32,11 @@ TEST(JobText, GoldenJobTextsOfBothChannels) {
       "ZelbrinPrinter1!1!1!*2*!1!1!1!*DUPLEXTUMBLE*!1!1!1!*Color*!1!1!1!a.pdf1!1!1!QUJD"
       "1!1!1!true1!1!1!*3*";
   ASSERT_EQ(JobTextComposer::compose(job, JobTextComposer::Channel::Clipboard), clipboard);
-  EXPECT_EQ(JobText::productSettings(clipboard), (Strings{"2", "DUPLEXTUMBLE", "Color", "true", "3"}));
+  EXPECT_EQ(JobText::productSettings(clipboard),
+            (Strings{"2", "DUPLEXTUMBLE", "Color", "true", "3"}));
   ASSERT_EQ(JobTextComposer::compose(job, JobTextComposer::Channel::Folder), clipboard);
-  EXPECT_EQ(JobText::folderSettings(clipboard),
-            (Strings{"2", "DUPLEXTUMBLE", "Color", "a.pdf", "QUJD", "true", "ZelbrinPrinter", "3"}));
+  EXPECT_EQ(JobText::folderSettings(clipboard), (Strings{"2", "DUPLEXTUMBLE", "Color", "a.pdf",
+                                                         "QUJD", "true", "ZelbrinPrinter", "3"}));
 
   // The settings block is cut out wherever it stands.
   std::string text = "K1!1!1!" + JobText::settingsBlock("1", "NONE", "Color") + "name";
@@ -46,27 +47,32 @@ TEST(JobText, GoldenJobTextsOfBothChannels) {
 TEST(JobText, ReadingsRejectWhatTheyCannotRead) {
   const std::pair<std::string, std::optional<Strings>> product[] = {
       {"ZelbrinSave1!1!1!doc.pdf1!1!1!UEFZ", Strings{}},
-      {"ZelbrinSave1!1!1!*Default*!1!1!1!*NONE", std::nullopt},                   // two stars
+      {"ZelbrinSave1!1!1!*Default*!1!1!1!*NONE", std::nullopt},                     // two stars
       {"ZelbrinSave1!1!1!*a*!1!1!1!*b*!1!1!1!*c!1!1!1!n1!1!1!UEFZ", std::nullopt},  // five stars
-      {"ZelbrinSave1!1!1!a1!1!1!b1!1!1!c1!1!1!d1!1!1!e1!1!1!f", std::nullopt},  // 7 fields, no block
+      {"ZelbrinSave1!1!1!a1!1!1!b1!1!1!c1!1!1!d1!1!1!e1!1!1!f",
+       std::nullopt},  // 7 fields, no block
   };
-  for (const auto& [text, values] : product) EXPECT_EQ(JobText::productSettings(text), values) << text;
+  for (const auto& [text, values] : product)
+    EXPECT_EQ(JobText::productSettings(text), values) << text;
   EXPECT_EQ(JobText::folderSettings("ZelbrinDefault1!1!1!a.pdf1!1!1!UEFZ"), std::nullopt);
 
   const std::pair<std::string_view, JobText::Kind> kinds[] = {
-      {"zelbrinSAVE", JobText::Kind::Product},        {"ZelbrinOpenUrl", JobText::Kind::Other},
-      {"userdefinedpdf*", JobText::Kind::UserDefinedPdf}, {"USERDEFINEDPDF", JobText::Kind::Other},
+      {"zelbrinSAVE", JobText::Kind::Product},
+      {"ZelbrinOpenUrl", JobText::Kind::Other},
+      {"userdefinedpdf*", JobText::Kind::UserDefinedPdf},
+      {"USERDEFINEDPDF", JobText::Kind::Other},
       {"UserDefinedDriver", JobText::Kind::UserDefinedDriver},
   };
   for (const auto& [keyword, kind] : kinds) EXPECT_EQ(JobText::classify(keyword), kind) << keyword;
-  EXPECT_EQ(JobText::fieldView("x1!1!1!1!1!1!1!y"), (std::vector<std::string_view>{"x", "", "1!y"}));
+  EXPECT_EQ(JobText::fieldView("x1!1!1!1!1!1!1!y"),
+            (std::vector<std::string_view>{"x", "", "1!y"}));
 
   for (const char* valid : {"", "plain ascii longer than eight", "caf\xc3\xa9 \xf0\x9f\x96\xa8"}) {
     EXPECT_TRUE(Utf8::isValid(valid)) << valid;
   }
   // Stray byte, cut short, overlong NUL, surrogate, past U+10FFFF, after an ASCII run.
-  for (const char* invalid : {"\xff", "ab\xc3", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80",
-                              "12345678\x80"}) {
+  for (const char* invalid :
+       {"\xff", "ab\xc3", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "12345678\x80"}) {
     EXPECT_FALSE(Utf8::isValid(invalid)) << invalid;
   }
 }
@@ -96,7 +102,8 @@ std::string referenceDecode(std::string_view text) {
 TEST(Base64, EveryVariantDecodesLikeTheReference) {
   using Base64::detail::Isa;
   std::mt19937 rng(20240613);
-  const std::string noise[] = {"=", "\r\n", "!", "*", " ", std::string(1, '\0'), "\xff", "\xc3\xa9"};
+  const std::string noise[] = {"=",    "\r\n",    "!", "*", " ", std::string(1, '\0'),
+                               "\xff", "\xc3\xa9"};
   for (Isa isa : {Isa::Scalar, Isa::Ssse3, Isa::Avx2}) {
     if (!Base64::detail::isaSupported(isa)) continue;
     for (std::size_t length = 0; length <= 300; ++length) {
@@ -113,7 +120,8 @@ TEST(Base64, EveryVariantDecodesLikeTheReference) {
       ASSERT_EQ(std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(written)),
                 referenceDecode(text))
           << "isa " << static_cast<int>(isa) << ", length " << length;
-      ASSERT_EQ(std::count(out.begin() + static_cast<std::ptrdiff_t>(capacity), out.end(), 0xA5), 64);
+      ASSERT_EQ(std::count(out.begin() + static_cast<std::ptrdiff_t>(capacity), out.end(), 0xA5),
+                64);
     }
   }
   std::string huge(std::size_t{6} << 20, '\0');  // the large-buffer path
@@ -147,8 +155,9 @@ TEST(AesCbc, PayloadsDecryptOnlyWhenThePaddingFilledAWholeBlock) {
   EXPECT_EQ(Crypto::aesCbcDecrypt(encryptWithPadding("") + 'Z'), "");
   std::string tampered = good;
   tampered[20] = static_cast<char>(tampered[20] ^ 1);
-  for (const std::string& bad : {encryptWithPadding("0123456789abcdefWXYZ") + 'Z',
-                                 good.substr(0, 32), good + "abc", tampered, std::string(16, 'x')}) {
+  for (const std::string& bad :
+       {encryptWithPadding("0123456789abcdefWXYZ") + 'Z', good.substr(0, 32), good + "abc",
+        tampered, std::string(16, 'x')}) {
     EXPECT_EQ(Crypto::aesCbcDecrypt(bad), std::nullopt);
   }
   for (std::size_t length : {0, 1, 16, 17, 40}) {

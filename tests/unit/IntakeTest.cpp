@@ -174,8 +174,9 @@ TEST_F(IntakeTest, TextsThatAreNoCompleteJobLeaveEverythingAlone) {
                                  "USERDEFINEDPDF*1!1!1!*Printer*!1!1!1!*1*!",
                                  "USERDEFINEDDRIVER1!1!1!*Printer"};
   std::mt19937 rng(7);
-  const std::string pieces[] = {"1!1!1!", "*", "ZelbrinOpenUrl", "zelbrin", "!", "1", "\xff",
-                                std::string(1, '\0'), "USERDEFINED", "QUJD", "\xc3\xa9"};
+  const std::string pieces[] = {"1!1!1!",      "*",    "ZelbrinOpenUrl", "zelbrin",
+                                "!",           "1",    "\xff",           std::string(1, '\0'),
+                                "USERDEFINED", "QUJD", "\xc3\xa9"};
   while (texts.size() < 2000) {
     std::string& text = texts.emplace_back();
     for (int n = std::uniform_int_distribution<int>(0, 12)(rng); n > 0; --n) {
@@ -237,7 +238,9 @@ TEST_F(IntakeTest, SaveAndOpenKeepDocumentsInsideTheirFolders) {
   EXPECT_EQ(workspace.openedFiles.size(), opened);
   for (const std::string name : {"x.desktop", "x.sh", "tool"}) {
     open.documentName = name;
-    open.document = name == "tool" ? "\x7f" "ELF" : "#!/bin/sh\n";
+    open.document = name == "tool" ? "\x7f"
+                                     "ELF"
+                                   : "#!/bin/sh\n";
     onClipboard(open);
   }
   EXPECT_EQ(workspace.openedFiles.size(), opened) << "nothing that could run a program";
@@ -259,12 +262,17 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   // Raw data goes out unchanged, separators inside it dropped; the default printer is offered
   // only when it takes raw data.
   printSystem.rawRefusing = {"Office Printer"};
-  std::string raw = userDefined("USERDEFINEDDRIVER", "Zebra", std::string("\x1b" "E\0\xff", 4));
+  std::string raw = userDefined("USERDEFINEDDRIVER", "Zebra",
+                                std::string("\x1b"
+                                            "E\0\xff",
+                                            4));
   raw.insert(raw.rfind('*') + 1, "1!1!1!");
   onClipboard(raw);
   EXPECT_EQ(prompt.preselected, "Label Printer");
   ASSERT_EQ(printSystem.rawJobs.size(), 1U);
-  EXPECT_EQ(printSystem.rawJobs[0], std::string("\x1b" "E\0\xff", 4));
+  EXPECT_EQ(printSystem.rawJobs[0], std::string("\x1b"
+                                                "E\0\xff",
+                                                4));
 
   // A pair whose printer is gone is forgotten; a cancelled prompt stores and prints nothing.
   utilXML.addElementToXML("Floor 2", "Removed Printer");

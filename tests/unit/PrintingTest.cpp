@@ -134,7 +134,6 @@ TEST_F(PrintingTest, JobNamesAndProgress) {
   printAndReport(big);
   EXPECT_EQ(progress.last, large.size());
   EXPECT_EQ(progress.ended, 1);
-
 }
 
 TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {

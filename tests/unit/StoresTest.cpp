@@ -5,9 +5,9 @@
 #include "config/PrinterPair.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
-#include "printing/Settings.h"
 #include "ports/Alert.h"
 #include "ports/PairTable.h"
+#include "printing/Settings.h"
 #include "support/Fakes.h"
 
 namespace fs = std::filesystem;
@@ -127,7 +127,9 @@ TEST_F(StoresTest, UnusableSettingsFilesCountAsMissing) {
 TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
   // Keys are attribute names: ASCII letters and digits, beginning with a letter.
   for (const auto& [name, key] : {std::pair("2nd Floor (Copy)", "Printer2ndFloorCopy"),
-                                  {"Ébène 3", "bne3"}, {"   ", "Printer"}, {"É 3", "Printer3"}}) {
+                                  {"Ébène 3", "bne3"},
+                                  {"   ", "Printer"},
+                                  {"É 3", "Printer3"}}) {
     EXPECT_EQ(XMLUtil::stringFilter(name), key) << name;
   }
 

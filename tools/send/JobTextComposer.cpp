@@ -59,7 +59,6 @@ std::string compose(const Job& job, Channel channel) {
   return text;
 }
 
-
 bool agentRepliesOnClipboard(const std::string& command) {
   const std::string_view exact = command;
   return exact == JobText::kZelbrinPrinter || exact == JobText::kZelbrinDefault ||

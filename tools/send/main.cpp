@@ -47,7 +47,7 @@ class ClipboardOwnerWatch {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection_,
         xcb_intern_atom(connection_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply != nullptr ? reply->atom : XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     std::free(reply);
     return atom;
   }
