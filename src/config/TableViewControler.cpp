@@ -49,6 +49,10 @@ bool TableViewControler::isOn(const std::string& documentsDirectory, std::string
   return GetOptionsValue(documentsDirectory, key) == "1";
 }
 
+bool TableViewControler::isOff(const std::string& documentsDirectory, std::string_view key) {
+  return GetOptionsValue(documentsDirectory, key) == "0";
+}
+
 void TableViewControler::WriteSettings(std::string_view key, std::string_view value) {
   const std::string path = settingsPath();
   const std::string name = keyString(key);

@@ -75,6 +75,8 @@ class TableViewControler {
                                                     std::string_view key);
   // True exactly when the switch's text is "1".
   static bool isOn(const std::string& documentsDirectory, std::string_view key);
+  // True exactly when the switch's text is "0": a switch never stored is not off.
+  static bool isOff(const std::string& documentsDirectory, std::string_view key);
 
   // Stores one switch, in every "Settings" element; replaces an unreadable file with a fresh one.
   void WriteSettings(std::string_view key, std::string_view value);

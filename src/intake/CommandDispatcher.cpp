@@ -47,15 +47,14 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
       services_.documents.writeTemporaryCopy(command.name(), document);
   const std::string name(command.name());
   if (keyword == JobText::kZelbrinPrinter) {
-    printing(document, true, &clipboard, job.jobTray, job.duplexMode, "", "0", job.jobCollate,
+    printing(document, true, &clipboard, job.jobTray, job.duplexMode, "", false, job.jobCollate,
              job.jobCopies, name);
   } else if (keyword == JobText::kZelbrinDefault) {
     services_.workspace.activateApplication();
     job.defaultPrinterJob = true;
-    job.dialogOption = TableViewControler::GetOptionsValue(services_.paths.documentsDirectory(),
-                                                           TableViewControler::kDialog)
-                           .value_or("");
-    printing(document, false, &clipboard, job.jobTray, job.duplexMode, "", "0", job.jobCollate,
+    job.dialogOption = !TableViewControler::isOff(services_.paths.documentsDirectory(),
+                                                  TableViewControler::kDialog);
+    printing(document, false, &clipboard, job.jobTray, job.duplexMode, "", false, job.jobCollate,
              job.jobCopies, name);
     clipboard.setText("");
   } else if (keyword == JobText::kZelbrinOpen) {
@@ -67,7 +66,7 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
 
 void CommandDispatcher::printing(std::string_view document, bool dialog, Clipboard* pasteboard,
                                  const std::string& tray, std::int32_t duplex,
-                                 const std::string& printerName, const std::string& chkState,
+                                 const std::string& printerName, bool chkState,
                                  const std::string& collate, std::int32_t copies,
                                  const std::string& name) {
   PrinterProcess::ClipboardPrint request;

@@ -38,7 +38,7 @@ class CommandDispatcher {
   // clipboard (if any). The name is the job's name in the print queue.
   void printing(std::string_view document, bool dialog, Clipboard* pasteboard,
                 const std::string& tray, std::int32_t duplex, const std::string& printerName,
-                const std::string& chkState, const std::string& collate, std::int32_t copies,
+                bool chkState, const std::string& collate, std::int32_t copies,
                 const std::string& name);
   // The save command: asks where, then writes the document (never decrypted).
   void saveFile(std::string_view name, Clipboard& pasteboard, std::string_view file);

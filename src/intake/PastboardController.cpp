@@ -143,10 +143,8 @@ void PastboardController::sendUserDefined(const UserDefinedJob& job, Clipboard* 
     return;
   }
   const JobValues& values = services_.job;
-  const std::string mapped =
-      TableViewControler::GetOptionsValue(services_.paths.documentsDirectory(),
-                                          TableViewControler::kMappedSettings)
-          .value_or("");
+  const bool mapped = TableViewControler::isOn(services_.paths.documentsDirectory(),
+                                               TableViewControler::kMappedSettings);
   commands_.printing(job.data, false, pasteboard, values.jobTray, values.duplexMode, *job.printer,
                      mapped, values.jobCollate, values.jobCopies, job.name);
 }

@@ -20,7 +20,8 @@ struct JobValues {
   std::int32_t duplexMode = 0;
 
   bool defaultPrinterJob = false;
-  std::string dialogOption = "0";
+  // The "Dialog" switch as a default-printer print found it: the dialog shows unless it is off.
+  bool dialogOption = false;
   std::optional<std::string> selectedLocalPrinter;
   // Set by the printer prompt when it returns no printer; cleared at the end of every tick.
   bool printerPromptCancelled = false;

@@ -79,7 +79,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
     job.defaultPrinterJob = false;
     return;
   }
-  if (request.chkState == "1") {
+  if (request.chkState) {
     if (isDuplexMode(request.duplex)) options.duplexMode = request.duplex;
     options.inputSlot = slotFor(printer, request.tray);
     options.media = mediaOf(pdf);
@@ -94,7 +94,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   PrintDialogRequest dialog;
   bool show = false;
   if (job.defaultPrinterJob) {
-    show = job.dialogOption != "0";
+    show = job.dialogOption;
     job.defaultPrinterJob = false;
   } else if (defaultPrinter && !request.dialog) {
     show = false;

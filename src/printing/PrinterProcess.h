@@ -33,7 +33,7 @@ class PrinterProcess {
     std::string tray;
     std::int32_t duplex = 0;
     std::string printerName;  // "" means the default printer
-    std::string chkState;     // "1" applies duplex, input slot and paper size
+    bool chkState = false;    // the "MappedSettings" switch: duplex, input slot and paper size
     std::string collate;
     std::int32_t copies = 1;
     std::string documentName;  // for the job's name in the print queue; may be empty

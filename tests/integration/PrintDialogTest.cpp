@@ -105,7 +105,7 @@ TEST(PrintDialogTest, ChoicesInTheRealDialogReachTheCupsJob) {
   request.document = pdf;
   request.dialog = true;
   request.tray = "1";
-  request.chkState = "1";
+  request.chkState = true;
   request.collate = "false";
   JobValues job;
   const int before = CupsJobs::newest();

@@ -59,7 +59,7 @@ TEST_F(PrintingTest, ClipboardRoutineDecidesPrinterDialogAndOptions) {
   // A named printer with mapped settings: tray, duplex and paper apply, no dialog ever.
   auto named = request();
   named.printerName = "Office Printer";
-  named.chkState = "1";
+  named.chkState = true;
   named.dialog = true;
   EXPECT_NE(printAndReport(named).find("true - collate,4 - copies\n"), std::string::npos);
   ASSERT_EQ(printSystem.pdfJobs.size(), 1U);
@@ -89,10 +89,10 @@ TEST_F(PrintingTest, ClipboardRoutineDecidesPrinterDialogAndOptions) {
   // The default printer job shows the dialog unless the switch says "0"; the print-dialog
   // command always asks, and what the user changes wins.
   job.defaultPrinterJob = true;
-  job.dialogOption = "0";
+  job.dialogOption = false;
   printAndReport(request());
   job.defaultPrinterJob = true;
-  job.dialogOption = "";
+  job.dialogOption = true;
   printAndReport(request());
   EXPECT_EQ(dialog.requests.size(), 1U);
   dialog.answer = [](PrintDialogChoice& choice) {
