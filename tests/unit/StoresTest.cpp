@@ -6,27 +6,12 @@
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
 #include "ports/Alert.h"
-#include "ports/PairTable.h"
 #include "printing/Settings.h"
 #include "support/Fakes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ListTable final : PairTable {
-  void removeAllRows() override { rows.clear(); }
-  void addRow(const std::string& name) override { rows.push_back(name); }
-  std::size_t numberOfRows() const override { return rows.size(); }
-  std::string rowName(std::size_t row) const override { return rows.at(row); }
-  std::optional<std::size_t> selectedRow() const override { return selected; }
-  void removeRow(std::size_t row) override {
-    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(row));
-    selected.reset();
-  }
-  std::vector<std::string> rows;
-  std::optional<std::size_t> selected;
-};
 
 struct RecordingAlert final : Alert {
   void beginSheet(const Message& message, std::function<void(int)> didEnd) override {
@@ -42,7 +27,6 @@ class StoresTest : public ::testing::Test {
  protected:
   StoresTest() {
     store.connectOutlets({&mapped, &dialog, &logBox, &redirected});
-    store.setTheTable(&table);
     store.setAlert(&alert);
   }
   fs::path support() const { return home.path() / "Documents" / "com.kestrova.ZelbrinClient"; }
@@ -69,7 +53,6 @@ class StoresTest : public ::testing::Test {
   PlainCheckBox dialog{0};
   PlainCheckBox logBox{0};
   PlainCheckBox redirected{1};
-  ListTable table;
   RecordingAlert alert;
   TableViewControler store{paths, util};
 };
@@ -208,14 +191,6 @@ TEST_F(StoresTest, OptionsWindowActions) {
 
   store.Log(PlainCheckBox{0});
   EXPECT_FALSE(fs::exists(logFile())) << "switching the log off deletes it";
-
-  util.addElementToXML("Office Laser", "HP");
-  util.addElementToXML("Reception", "Canon");
-  store.populateTable();
-  table.selected = 0;
-  stderrOf([&] { store.btn(); });
-  EXPECT_EQ(table.rows, std::vector<std::string>{"Reception=Canon"});
-  EXPECT_EQ(PrinterPair(util).SetPrintersName(), table.rows) << "table and file agree";
 }
 
 }  // namespace
