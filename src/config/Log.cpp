@@ -86,7 +86,7 @@ void appendToFile(const std::string& path, std::string_view bytes) {
 }  // namespace
 
 std::string Log::logFilePath() const {
-  return paths_.documentsDirectory() + "/" + XMLUtil::kSupportFolderName + "/" + kLogFileName;
+  return XMLUtil::supportFolder(paths_.documentsDirectory()) + "/" + kLogFileName;
 }
 
 void Log::WriteLogData(std::optional<std::string_view> data,

@@ -34,8 +34,7 @@ std::string TableViewControler::settingsPath() {
 std::optional<std::string> TableViewControler::GetOptionsValue(
     const std::string& documentsDirectory, std::string_view key) {
   // Built without creating the folder: asking for a switch must not touch the disk.
-  const std::string path =
-      documentsDirectory + "/" + XMLUtil::kSupportFolderName + "/" + kSettingsFileName;
+  const std::string path = XMLUtil::supportFolder(documentsDirectory) + "/" + kSettingsFileName;
   const auto document = XmlFile::read(path);
   if (!document) return std::string();
   const pugi::xpath_node_set found = document->document_element().select_nodes(kSettingsQuery);

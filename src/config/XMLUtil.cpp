@@ -133,7 +133,7 @@ pugi::xml_attribute findAttribute(const pugi::xml_node& root, std::string_view k
 }  // namespace
 
 std::string XMLUtil::getSavePath() const {
-  const std::string path = paths_.documentsDirectory() + "/" + kSupportFolderName;
+  const std::string path = supportFolder(paths_.documentsDirectory());
   std::error_code error;
   std::filesystem::create_directories(path, error);
   if (error) {
@@ -143,7 +143,7 @@ std::string XMLUtil::getSavePath() const {
 }
 
 std::string XMLUtil::pairFilePath() const {
-  return paths_.documentsDirectory() + "/" + kSupportFolderName + "/" + kPairFileName;
+  return supportFolder(paths_.documentsDirectory()) + "/" + kPairFileName;
 }
 
 std::string XMLUtil::checkIfStringIsDigit(std::string_view text) {

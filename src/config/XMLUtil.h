@@ -19,6 +19,11 @@ class XMLUtil {
 
   explicit XMLUtil(const Paths& paths) : paths_(paths) {}
 
+  // The support folder inside the Documents folder given; nothing is created.
+  static std::string supportFolder(const std::string& documentsDirectory) {
+    return documentsDirectory + "/" + kSupportFolderName;
+  }
+
   // The support folder, created with any missing parents; no trailing separator. A folder that
   // cannot be created is reported on standard error, and the path is returned all the same so
   // that the write that follows fails and is reported too.

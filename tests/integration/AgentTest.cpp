@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <thread>
 
 #include "support/AgentProcess.h"
 #include "support/CupsJobs.h"
@@ -84,17 +83,6 @@ TEST_F(AgentTest, FolderJobIsPickedUpAndOpenJobsReachTheDesktopOpener) {
   ASSERT_TRUE(
       waitFor([&] { return readFile(opened()).find("notes.pdf") != std::string::npos; }, 10s))
       << agent->standardError();
-}
-
-TEST_F(AgentTest, WithoutAnyPrinterTheJobStaysOnTheClipboard) {
-  startAgent("127.0.0.1:1");
-  const int before = CupsJobs::newest();
-  auto sender = sendDefaultPrinterJob(makePdf(300, 400));
-  std::this_thread::sleep_for(2500ms);
-  EXPECT_TRUE(sender->running()) << "nobody took the job off the clipboard";
-  EXPECT_NE(clipboardSeenByOthers().find("ZelbrinDefault1!1!1!"), std::string::npos);
-  EXPECT_EQ(CupsJobs::newest(), before);
-  EXPECT_NE(agent->stop().find("no local printer"), std::string::npos);
 }
 
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply

@@ -100,15 +100,6 @@ TEST_F(WindowsTest, OptionsWindowBoxesAndButtonsReachTheirActions) {
   EXPECT_EQ(PrinterPair(util).SetPrintersName().size(), 1U);
 }
 
-TEST_F(WindowsTest, LoadingStoredSwitchesRunsNoAction) {
-  writeFile(home.path() / "Documents" / "com.kestrova.ZelbrinClient" / "ZelbrinSettings.xml",
-            "<ZelbrinSettings><Settings RedirectedFolder=\"0\" Log=\"1\" Dialog=\"1\" "
-            "MappedSettings=\"0\"/></ZelbrinSettings>");
-  wake();
-  for (const auto& [name, key, on] : kSwitches) EXPECT_NE(box(name).isChecked(), on) << name;
-  EXPECT_EQ(options.window().findChild<QMessageBox*>(), nullptr);
-}
-
 TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
   QMenu menu;
   QWidget about;
@@ -117,7 +108,6 @@ TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
   delegate.awakeFromNib();
   ASSERT_NE(delegate.statusItem(), nullptr);
   EXPECT_FALSE(delegate.statusItem()->icon().isNull()) << "the status image is linked in";
-  EXPECT_EQ(delegate.statusItem()->contextMenu(), &menu);
   delegate.openOptionWindow();
   EXPECT_TRUE(options.window().isVisible());
   EXPECT_TRUE(options.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));

@@ -57,7 +57,7 @@ std::optional<CupsJob> waitUntilEnded(int jobId, std::chrono::milliseconds limit
 
 std::optional<std::string> captured(const std::string& queue, int jobId) {
   // The backend renames a finished capture into place, so a file that exists is complete.
-  return fileOfTheEnvironment(fs::path("out") / queue / ("job-" + std::to_string(jobId) + ".prn"));
+  return fileOfTheEnvironment("out/" + queue + "/job-" + std::to_string(jobId) + ".prn");
 }
 
 std::optional<std::string> spooled(int jobId) {

@@ -108,17 +108,17 @@ void RemoteClipboardOwner::step(Transfer& transfer) {
       xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, request.requestor, request.property,
                           incr_, 32, 1, &size);
     }
-    char buffer[32] = {};  // the X server takes an event as 32 bytes
-    auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(buffer);
-    *notify = {XCB_SELECTION_NOTIFY,
-               0,
-               0,
-               request.time,
-               request.requestor,
-               request.selection,
-               request.target,
-               request.property};
-    xcb_send_event(connection_, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, buffer);
+    char event[32] = {};  // the X server takes an event as 32 bytes
+    const xcb_selection_notify_event_t notify{XCB_SELECTION_NOTIFY,
+                                              0,
+                                              0,
+                                              request.time,
+                                              request.requestor,
+                                              request.selection,
+                                              request.target,
+                                              request.property};
+    std::memcpy(event, &notify, sizeof notify);
+    xcb_send_event(connection_, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, event);
     return;
   }
   const std::string piece =

@@ -37,11 +37,6 @@ TEST(JobText, GoldenJobTextsOfBothChannels) {
   ASSERT_EQ(JobTextComposer::compose(job, JobTextComposer::Channel::Folder), clipboard);
   EXPECT_EQ(JobText::folderSettings(clipboard), (Strings{"2", "DUPLEXTUMBLE", "Color", "a.pdf",
                                                          "QUJD", "true", "ZelbrinPrinter", "3"}));
-
-  // The settings block is cut out wherever it stands.
-  std::string text = "K1!1!1!" + JobText::settingsBlock("1", "NONE", "Color") + "name";
-  JobText::eraseAll(text, JobText::settingsBlock("1", "NONE", "Color"));
-  EXPECT_EQ(text, "K1!1!1!name");
 }
 
 TEST(JobText, ReadingsRejectWhatTheyCannotRead) {

