@@ -72,11 +72,10 @@ TEST_F(AgentTest, ClipboardJobComesOutOfTheDefaultQueue) {
 
 TEST_F(AgentTest, FolderJobIsPickedUpAndOpenJobsReachTheDesktopOpener) {
   startAgent();
-  auto folder = send({"--folder", "--documents", documents().string(), "--command",
-                      "ZelbrinDefault", "--text", "document", "--name", "a.pdf"});
+  runCommand(std::string(ZELBRIN_SEND_PATH) + " --folder --text document --documents " +
+             documents().string());
   const fs::path drive = documents() / "ZbDataDrive";
-  EXPECT_TRUE(waitFor([&] { return !fs::exists(drive / "pjobd.data"); }, 3s));
-  EXPECT_FALSE(fs::exists(drive / "pjob.data"));
+  EXPECT_TRUE(waitFor([&] { return fs::is_empty(drive); }, 3s)) << "both files are gone";
 
   auto document = send({"--clipboard", "--command", "ZelbrinOpen", "--name", "notes.pdf", "--text",
                         "%PDF-1.4 notes"});

@@ -142,7 +142,6 @@ TEST_F(CupsPrintSystemRawTest, BytesArriveUnchangedAndRefusalsCreateNoJob) {
   // An unknown name is not a printer, rather than the default.
   const std::vector<std::tuple<std::string, std::string, R>> cases{
       {"No Such Printer", file, R::NotAPrinter},
-      {"raw capture", file, R::NotAPrinter},
       {kNoRaw, file, R::RawNotSupported},
       {kRaw, (folder.path() / "missing.prn").string(), R::SubmitFailed},
   };

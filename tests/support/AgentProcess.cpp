@@ -11,18 +11,14 @@ AgentProcess::AgentProcess(const std::string& program, const std::filesystem::pa
                            const std::vector<std::string>& extraEnvironment)
     : errorLog_(home / (std::filesystem::path(program).filename().string() + "-stderr.log")) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const QString& name : environment.keys()) {
-    if (name.startsWith(QLatin1String("XDG_"))) environment.remove(name);
-  }
-  const auto in = [&](const char* folder) {
-    return QString::fromStdString((home / folder).string());
-  };
-  environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.string()));
-  environment.insert(QStringLiteral("TMPDIR"), in("tmp"));
-  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), in(".config"));
-  environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), in("run"));
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-  for (const std::string& entry : extraEnvironment) {
+  std::vector<std::string> entries{"HOME=" + home.string(),
+                                   "TMPDIR=" + (home / "tmp").string(),
+                                   "XDG_CONFIG_HOME=" + (home / ".config").string(),
+                                   "XDG_DATA_HOME=" + (home / ".local").string(),
+                                   "XDG_RUNTIME_DIR=" + (home / "run").string(),
+                                   "QT_QPA_PLATFORM=xcb"};
+  entries.insert(entries.end(), extraEnvironment.begin(), extraEnvironment.end());
+  for (const std::string& entry : entries) {
     const std::size_t equals = entry.find('=');
     environment.insert(QString::fromStdString(entry.substr(0, equals)),
                        QString::fromStdString(entry.substr(equals + 1)));

@@ -48,15 +48,6 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
-// Runs the scope as an ordinary user when the tests run as root, for whom no folder is read-only.
-struct AsUnprivilegedUser {
-  AsUnprivilegedUser() { root = ::geteuid() == 0 && ::seteuid(65534) == 0; }
-  ~AsUnprivilegedUser() {
-    if (root && ::seteuid(0) != 0) std::abort();
-  }
-  bool root;
-};
-
 class FixedPaths final : public Paths {
  public:
   explicit FixedPaths(std::filesystem::path home) : home_(std::move(home)) {}
@@ -182,12 +173,8 @@ struct RecordingProgress final : ProgressIndicator {
 
 struct RecordingWorkspace final : Workspace {
   void activateApplication() override { ++activations; }
-  bool openFile(const std::string& path) override { return opened(openedFiles, path); }
-  bool openUrl(const std::string& url) override { return opened(openedUrls, url); }
-  static bool opened(std::vector<std::string>& list, const std::string& what) {
-    list.push_back(what);
-    return true;
-  }
+  bool openFile(const std::string& path) override { return (openedFiles.push_back(path), true); }
+  bool openUrl(const std::string& url) override { return (openedUrls.push_back(url), true); }
   int activations = 0;
   std::vector<std::string> openedFiles;
   std::vector<std::string> openedUrls;

@@ -15,9 +15,6 @@ struct IntakeHarness {
     writeFile(drive() / "pjob.data", text);
     writeFile(drive() / "pjobd.data", "");
   }
-  void setSwitch(std::string_view key, std::string_view value) {
-    tableView.WriteSettings(key, value);
-  }
 
   TempFolder home;
   FixedPaths paths{home.path()};
