@@ -3,10 +3,6 @@
 #include "core/Diagnostics.h"
 #include "core/JobText.h"
 
-std::string_view ProductCommand::name() const { return JobText::fieldView(pdfFile)[1]; }
-
-std::string_view ProductCommand::payload() const { return JobText::fieldView(pdfFile)[2]; }
-
 bool ProductCommand::isZbComand() const {
   const std::string_view command = importedStringFile;
   return command == JobText::kZelbrinPrinter || command == JobText::kZelbrinDefault ||
@@ -29,12 +25,19 @@ std::optional<ProductCommand> ProductCommand::read(std::string text, std::string
     JobText::eraseAll(text, JobText::settingsBlock((*values)[0], (*values)[1], (*values)[2]));
   }
   const std::size_t first = text.find(JobText::kSeparator);
-  if (first == std::string::npos ||
-      JobText::fieldView(std::string_view(text).substr(first)).size() < 3) {
+  const auto fields = first == std::string::npos
+                          ? std::vector<std::string_view>{}
+                          : JobText::fieldView(std::string_view(text).substr(first));
+  if (fields.size() < 3) {
     Diagnostics::rejected(keyword, "it lacks the document name or the payload");
     return std::nullopt;
   }
   ProductCommand command;
+  const auto at = [&](std::string_view field) {
+    return std::pair(static_cast<std::size_t>(field.data() - text.data()) - first, field.size());
+  };
+  command.name_ = at(fields[1]);
+  command.payload_ = at(fields[2]);
   command.importedStringFile = text.substr(0, first);
   command.settings = std::move(*values);
   text.erase(0, first);
