@@ -3,11 +3,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "config/TableViewControler.h"
 #include "core/Diagnostics.h"
 #include "ports/Paths.h"
 
 std::string FolderCarrier::folder() const {
-  return paths_.documentsDirectory() + "/" + std::string(kRedirectedFolderName);
+  return paths_.documentsDirectory() + "/" + std::string(TableViewControler::kRedirectedFolderName);
 }
 
 std::optional<FolderCarrier::Job> FolderCarrier::ready() {

@@ -15,7 +15,6 @@ class Paths;
 // its files change.
 class FolderCarrier {
  public:
-  static constexpr std::string_view kRedirectedFolderName = "ZbDataDrive";
   static constexpr std::string_view kJobFileName = "pjob.data";
   static constexpr std::string_view kReadyMarkerName = "pjobd.data";
 
