@@ -1,27 +1,49 @@
 #!/usr/bin/env bash
 # Private services for integration tests and local runs: a cupsd on a loopback
-# port with three capture queues, and an Xvfb. Everything lives in one folder
-# (BASE) so that the machine's own CUPS, port 631 and the real home folder are
-# never touched.
+# port with three capture queues, an Xvfb, a Samba server with two anonymous
+# shares and a session bus with GVfs. Everything lives in one folder (BASE) so
+# that the machine's own CUPS, Samba, session bus, port 631 and the real home
+# folder are never touched.
 #
 #   testenv.sh cups-start BASE    start a private cupsd (stops an earlier one in BASE)
 #   testenv.sh cups-stop  BASE    stop it (only the recorded pid)
 #   testenv.sh xvfb-start BASE    start a private Xvfb (stops an earlier one in BASE)
 #   testenv.sh xvfb-stop  BASE    stop it
+#   testenv.sh smb-start  BASE    start a private smbd on 127.0.0.1:445 (stops an
+#                                 earlier one in BASE); where port 445 cannot be
+#                                 had (not root, port in use, no smbd) it writes
+#                                 ZELBRIN_SMB_SKIP to smb.env and still succeeds
+#   testenv.sh smb-stop   BASE    stop it
+#   testenv.sh bus-start  BASE    start a private session bus on which the GVfs
+#                                 daemons start on demand (stops an earlier one)
+#   testenv.sh bus-stop   BASE    stop it, the GVfs daemons and their FUSE mount
 #   testenv.sh exec BASE -- CMD [ARGS...]
 #                                 run CMD with CUPS_SERVER, CUPS_SERVERROOT,
-#                                 DISPLAY, HOME and XDG_RUNTIME_DIR pointing
-#                                 into BASE (WAYLAND_DISPLAY, XAUTHORITY and
-#                                 DBUS_SESSION_BUS_ADDRESS removed)
+#                                 DISPLAY, DBUS_SESSION_BUS_ADDRESS, the
+#                                 ZELBRIN_SMB_* variables, HOME and
+#                                 XDG_RUNTIME_DIR pointing into BASE
+#                                 (WAYLAND_DISPLAY and XAUTHORITY removed; so is
+#                                 DBUS_SESSION_BUS_ADDRESS without bus-start)
 #
 # Files in BASE:
 #   cups.env   CUPS_SERVER=127.0.0.1:PORT and CUPS_SERVERROOT=BASE/etc
 #   xvfb.env   DISPLAY=:N
-#   cupsd.pid, xvfb.pid      (the .env and .pid files go away on stop)
+#   smb.env    ZELBRIN_SMB_DOCS=FOLDER of the share "docs" and
+#              ZELBRIN_SMB_TEAM_DOCS=FOLDER of the share "Team Docs"
+#              (\\127.0.0.1\docs, \\127.0.0.1\Team Docs: anonymous, read-only);
+#              or only ZELBRIN_SMB_SKIP=REASON when no server could be started
+#   bus.env    DBUS_SESSION_BUS_ADDRESS=unix:path=BASE/xdg-runtime/bus and
+#              GVFS_REMOTE_VOLUME_MONITOR_IGNORE=1
+#   cupsd.pid, xvfb.pid, smbd.pid, bus.pid   (the .env and .pid files go away on stop)
 #   cups.sock                the same cupsd on a Unix socket
-#   home/, xdg-runtime/      HOME and XDG_RUNTIME_DIR for exec
+#   home/, xdg-runtime/      HOME and XDG_RUNTIME_DIR for exec and the GVfs daemons;
+#                            xdg-runtime/gvfs is the GVfs FUSE mount
 #   out/QUEUE/job-N.prn      captured jobs of each queue
-#   log/error_log, log/cupsd.out, log/xvfb.out               for diagnosis
+#   smb/docs/, smb/team-docs/  the share folders, emptied on smb-start; smb is a
+#                            link into /tmp when the user nobody cannot reach BASE
+#   smb.conf, samba/         smbd's configuration and state
+#   log/error_log, log/cupsd.out, log/xvfb.out, log/smbd.out, log/bus.out
+#                            for diagnosis
 #
 # Queues (printer-info in quotes):
 #   zelbrin-tray   "Office Tray Printer"  PPD tests/data/tray-printer.ppd; the default
@@ -29,7 +51,7 @@
 #   zelbrin-noraw  "No Raw Printer"       the tray PPD, PDF passed through unchanged;
 #                                         refuses application/vnd.cups-raw
 #
-# cupsd must run as root (it switches to the lp user for filters).
+# cupsd and smbd must run as root (they switch to the lp and nobody users).
 
 set -euo pipefail
 
@@ -371,6 +393,326 @@ xvfb_start() {
     echo "testenv: Xvfb pid $pid on DISPLAY=:$display"
 }
 
+# ---------------------------------------------------------------- helpers of smbd and the bus
+
+# True when something accepts TCP connections on 127.0.0.1:PORT. The subshell
+# closes the connection again at once.
+port_answers() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+# Pids of the processes whose environment holds MARKER: daemons that a
+# recorded process started and that may outlive it.
+marked_pids() {
+    local marker=$1 file pid
+    # One grep over all environments: a loop of pid_is_ours would take a second.
+    while IFS= read -r file; do
+        pid=${file#/proc/}
+        pid=${pid%/environ}
+        [[ "$pid" =~ ^[0-9]+$ ]] && (( pid != $$ && pid != BASHPID )) && printf '%s\n' "$pid"
+    done < <(grep -lsxzF -- "$marker" /proc/[0-9]*/environ || true)
+}
+
+# Signals every process that carries MARKER, checking each pid right before.
+signal_marked() {
+    local signal=$1 marker=$2 pid
+    for pid in $(marked_pids "$marker"); do
+        if pid_is_ours "$pid" "$marker"; then
+            kill "-$signal" "$pid" 2>/dev/null || true
+        fi
+    done
+}
+
+# Ends what is left of the processes that carry MARKER: SIGTERM, then SIGKILL.
+kill_marked() {
+    local marker=$1 name=$2 pids deadline
+    pids=$(marked_pids "$marker")
+    [[ -n "$pids" ]] || return 0
+    echo "testenv: stopping leftover $name processes: ${pids//$'\n'/ }" >&2
+    signal_marked TERM "$marker"
+    deadline=$(($(now_us) + 5000000))
+    while [[ -n "$(marked_pids "$marker")" ]] && (($(now_us) < deadline)); do
+        sleep 0.05
+    done
+    [[ -n "$(marked_pids "$marker")" ]] || return 0
+    signal_marked KILL "$marker"
+    deadline=$(($(now_us) + 2000000))
+    while [[ -n "$(marked_pids "$marker")" ]] && (($(now_us) < deadline)); do
+        sleep 0.05
+    done
+    pids=$(marked_pids "$marker")
+    [[ -z "$pids" ]] || die "$name processes do not exit: ${pids//$'\n'/ }"
+}
+
+# ---------------------------------------------------------------- Samba
+
+# The agent builds smb:// URLs without a port, so only 445 will do.
+SMB_PORT=445
+# Serialises smb-start across all BASEs of the machine.
+SMB_LOCK=/tmp/zelbrin-testenv-smb.lock
+
+# The share folders behind BASE/smb. A link to a folder in /tmp (made when the
+# user nobody cannot reach BASE) goes with its target.
+remove_smb_shares() {
+    local base=$1 target
+    if [[ -L "$base/smb" ]]; then
+        target=$(readlink -- "$base/smb")
+        if [[ "$target" == /tmp/zelbrin-smb.* ]]; then
+            rm -rf -- "$target"
+        fi
+    fi
+    rm -rf -- "${base:?}/smb"
+}
+
+smb_stop() {
+    local base=$1 marker
+    marker=$(marker "$base" smbd)
+    stop_recorded "$base/smbd.pid" "$marker" smbd
+    # smbd ends its connection processes itself; this only catches strays.
+    kill_marked "$marker" smbd
+    rm -f -- "$base/smb.env"
+    if [[ -L "$base/smb" ]]; then
+        remove_smb_shares "$base"
+    fi
+}
+
+# Pids of the processes that listen on 127.0.0.1:445, one a line.
+smb_listeners() {
+    local lines
+    lines=$(ss -Hltnp src "127.0.0.1:$SMB_PORT" 2>/dev/null) || return 0
+    grep -oE 'pid=[0-9]+' <<<"$lines" | cut -d= -f2 | sort -u || true
+}
+
+# Names the program on 127.0.0.1:445 as " (NAME, pid PID)", if ss can tell.
+smb_port_holder() {
+    { ss -Hltnp src "127.0.0.1:$SMB_PORT" 2>/dev/null || true; } |
+        sed -nE 's/.*users:\(\("([^"]+)",pid=([0-9]+).*/ (\1, pid \2)/p' | head -n 1
+}
+
+# Where no server can be had the fixture still passes: the tests read the
+# reason and skip.
+smb_skip() {
+    local base=$1 reason=$2
+    printf 'ZELBRIN_SMB_SKIP=%s\n' "$reason" > "$base/smb.env"
+    echo "testenv: no private Samba server: $reason" >&2
+    exit 0
+}
+
+# True when the user nobody, as whom smbd serves the guest, can read FOLDER.
+nobody_reaches() {
+    command -v runuser >/dev/null || return 0
+    runuser -u nobody -- test -r "$1" -a -x "$1" 2>/dev/null
+}
+
+# Prints the folder that holds the share folders: BASE/smb, or a folder in
+# /tmp linked as BASE/smb when nobody cannot get through BASE's parents.
+make_smb_shares() {
+    local base=$1 root
+    remove_smb_shares "$base"
+    install -d -m 0755 "$base/smb"
+    if ! nobody_reaches "$base/smb"; then
+        rmdir -- "$base/smb"
+        root=$(mktemp -d /tmp/zelbrin-smb.XXXXXX)
+        chmod 0755 "$root"
+        ln -s -- "$root" "$base/smb"
+        nobody_reaches "$root" || die "user nobody cannot reach $root either"
+        echo "testenv: user nobody cannot reach $base; the shares live in $root" >&2
+    fi
+    install -d -m 0755 "$base/smb/docs" "$base/smb/team-docs"
+    (cd -- "$base/smb" && pwd -P)
+}
+
+write_smb_conf() {
+    local base=$1 shares=$2
+    local state="$base/samba"
+    cat > "$base/smb.conf" <<EOF
+# Private Samba server for tests: loopback only, anonymous read-only shares.
+[global]
+    server role = standalone server
+    interfaces = lo
+    bind interfaces only = yes
+    smb ports = $SMB_PORT
+    disable netbios = yes
+    lock directory = $state/lock
+    state directory = $state/state
+    cache directory = $state/cache
+    pid directory = $state/run
+    private dir = $state/private
+    ncalrpc dir = $state/ncalrpc
+    log file = $base/log/smbd.log
+    max log size = 0
+    # Every client is the guest, that is nobody: the agent connects anonymously.
+    map to guest = Bad User
+    guest account = nobody
+    load printers = no
+    printing = bsd
+    printcap name = /dev/null
+    disable spoolss = yes
+    # Else smbd starts samba-dcerpcd, which detaches and outlives smbd.
+    rpc start on demand helpers = no
+
+[docs]
+    path = $shares/docs
+    read only = yes
+    guest ok = yes
+    guest only = yes
+
+# Upper case and a space: GVfs lowercases share names and percent-encodes spaces.
+[Team Docs]
+    path = $shares/team-docs
+    read only = yes
+    guest ok = yes
+    guest only = yes
+EOF
+}
+
+smb_start() {
+    local base=$1 shares pid deadline lock other have_ss=0 ready=0
+    smb_stop "$base"
+    command -v smbd >/dev/null || smb_skip "$base" "smbd not found (install the samba package)"
+    [[ $EUID -eq 0 ]] || smb_skip "$base" "smb-start must run as root (port $SMB_PORT, files served as nobody)"
+    command -v ss >/dev/null && have_ss=1
+
+    # smbd binds with SO_REUSEPORT: a second smbd does not fail on a taken port
+    # but shares it with the first. So starts in different BASEs take turns,
+    # and each one finds the port free before it starts smbd.
+    exec {lock}>>"$SMB_LOCK"
+    flock -w 60 "$lock" || die "another smb-start has held $SMB_LOCK for 60 s"
+    if port_answers "$SMB_PORT"; then
+        smb_skip "$base" "127.0.0.1:$SMB_PORT is taken by another server$(smb_port_holder)"
+    fi
+
+    # A fresh state every time, and empty shares.
+    rm -rf -- "${base:?}/samba" "${base:?}/log/smbd.log" "${base:?}/log/smbd.out"
+    # smbd refuses state folders that are not exactly 0755.
+    install -d -m 0755 "$base/log" "$base/samba" "$base/samba/lock" "$base/samba/state" \
+        "$base/samba/cache" "$base/samba/run" "$base/samba/ncalrpc"
+    install -d -m 0700 "$base/samba/private"
+    shares=$(make_smb_shares "$base")
+    write_smb_conf "$base" "$shares"
+
+    # No --no-process-group: smbd signals its whole process group on exit,
+    # which must be its own and not the caller's. The lock stays here.
+    ZELBRIN_TESTENV="$base/smbd" smbd --foreground --debug-stdout -d1 -s "$base/smb.conf" \
+        </dev/null >>"$base/log/smbd.out" 2>&1 {lock}>&- &
+    pid=$!
+    echo "$pid" > "$base/smbd.pid"
+    # It usually listens within 0.3 s.
+    deadline=$(($(now_us) + 10000000))
+    while (($(now_us) < deadline)); do
+        kill -0 "$pid" 2>/dev/null || break
+        if (( have_ss )); then
+            grep -qxF -- "$pid" <<<"$(smb_listeners)" && ready=1
+        else
+            port_answers "$SMB_PORT" && ready=1
+        fi
+        (( ready == 0 )) || break
+        sleep 0.05
+    done
+    if (( ready == 0 )); then
+        smb_stop "$base"
+        if port_answers "$SMB_PORT"; then
+            smb_skip "$base" "127.0.0.1:$SMB_PORT is taken by another server$(smb_port_holder)"
+        fi
+        die "smbd (pid $pid) did not listen on 127.0.0.1:$SMB_PORT within 10 s; see $base/log/smbd.out"
+    fi
+    # A server that does not take turns with this script (the machine's own
+    # smbd, say) may have come up at the same moment.
+    for other in $(smb_listeners); do
+        if ! pid_is_ours "$other" "$(marker "$base" smbd)"; then
+            smb_stop "$base"
+            smb_skip "$base" "127.0.0.1:$SMB_PORT is shared with another server$(smb_port_holder)"
+        fi
+    done
+
+    printf 'ZELBRIN_SMB_DOCS=%s\nZELBRIN_SMB_TEAM_DOCS=%s\n' "$shares/docs" "$shares/team-docs" \
+        > "$base/smb.env"
+    echo "testenv: smbd pid $pid on 127.0.0.1:$SMB_PORT, shares docs and \"Team Docs\" in $shares/"
+}
+
+# ---------------------------------------------------------------- session bus and GVfs
+
+# True when FOLDER is a mount point in /proc/mounts (BASE holds no whitespace,
+# so no octal escapes to decode).
+is_mounted() {
+    local folder=$1 point
+    while read -r _ point _; do
+        [[ "$point" == "$folder" ]] && return 0
+    done < /proc/mounts
+    return 1
+}
+
+bus_answers() {
+    DBUS_SESSION_BUS_ADDRESS=$1 dbus-send --session --dest=org.freedesktop.DBus \
+        --print-reply / org.freedesktop.DBus.ListNames >/dev/null 2>&1
+}
+
+bus_stop() {
+    local base=$1 marker deadline
+    local fuse="$base/xdg-runtime/gvfs"
+    marker=$(marker "$base" bus)
+    stop_recorded "$base/bus.pid" "$marker" dbus-daemon
+    rm -f -- "$base/bus.env"
+    # Without the bus the GVfs daemons end by themselves, and gvfsd-fuse
+    # unmounts its folder.
+    deadline=$(($(now_us) + 5000000))
+    while [[ -n "$(marked_pids "$marker")" ]] && (($(now_us) < deadline)); do
+        sleep 0.05
+    done
+    # A gvfsd-fuse that was killed or hangs leaves it mounted. Unmounting
+    # first also frees daemons that wait on it.
+    if is_mounted "$fuse"; then
+        echo "testenv: $fuse still mounted; unmounting it" >&2
+        fusermount3 -u "$fuse" 2>/dev/null || umount -l "$fuse" 2>/dev/null || true
+    fi
+    kill_marked "$marker" GVfs
+    if is_mounted "$fuse"; then
+        umount -l "$fuse" 2>/dev/null || true
+        ! is_mounted "$fuse" || die "cannot unmount $fuse"
+    fi
+    rm -f -- "$base/xdg-runtime/bus"
+}
+
+bus_start() {
+    local base=$1 pid deadline address ready=0
+    local socket="$base/xdg-runtime/bus"
+    command -v dbus-daemon >/dev/null || die "dbus-daemon not found (install the dbus package)"
+    command -v dbus-send >/dev/null || die "dbus-send not found (install the dbus package)"
+    # A Unix socket path longer than sun_path (108 bytes) cannot be bound.
+    (( ${#socket} < 108 )) || die "BASE is too long for the bus socket $socket"
+    bus_stop "$base"
+    mkdir -p "$base/log" "$base/home" "$base/xdg-runtime"
+    chmod 0700 "$base/xdg-runtime"
+    rm -f -- "$base/log/bus.out"
+    address="unix:path=$socket"
+
+    # The daemons the bus starts inherit its environment: the marker finds
+    # them on stop, and gvfsd mounts FUSE in XDG_RUNTIME_DIR/gvfs.
+    env -u DISPLAY -u WAYLAND_DISPLAY -u XAUTHORITY \
+        ZELBRIN_TESTENV="$base/bus" HOME="$base/home" XDG_RUNTIME_DIR="$base/xdg-runtime" \
+        DBUS_SESSION_BUS_ADDRESS="$address" GVFS_REMOTE_VOLUME_MONITOR_IGNORE=1 \
+        dbus-daemon --session --nofork --nopidfile --address="$address" \
+        </dev/null >>"$base/log/bus.out" 2>&1 &
+    pid=$!
+    echo "$pid" > "$base/bus.pid"
+    deadline=$(($(now_us) + 10000000))
+    while (($(now_us) < deadline)); do
+        kill -0 "$pid" 2>/dev/null || break
+        if [[ -S "$socket" ]] && bus_answers "$address"; then
+            ready=1
+            break
+        fi
+        sleep 0.05
+    done
+    if (( ready == 0 )); then
+        bus_stop "$base"
+        die "dbus-daemon did not answer on $socket within 10 s; see $base/log/bus.out"
+    fi
+    printf 'DBUS_SESSION_BUS_ADDRESS=%s\nGVFS_REMOTE_VOLUME_MONITOR_IGNORE=1\n' "$address" \
+        > "$base/bus.env"
+    echo "testenv: dbus-daemon pid $pid on $address"
+}
+
 # ---------------------------------------------------------------- exec
 
 load_env_file() {
@@ -395,6 +737,8 @@ exec_in_env() {
     export CUPS_SERVER="$base/no-cupsd.sock" CUPS_SERVERROOT="$base/etc"
     load_env_file "$base/cups.env"
     load_env_file "$base/xvfb.env"
+    load_env_file "$base/smb.env"
+    load_env_file "$base/bus.env"
     mkdir -p "$base/home"
     mkdir -p "$base/xdg-runtime"
     chmod 0700 "$base/xdg-runtime"
@@ -418,6 +762,10 @@ main() {
         cups-stop)  (( $# == 0 )) || usage; cups_stop "$base" ;;
         xvfb-start) (( $# == 0 )) || usage; xvfb_start "$base" ;;
         xvfb-stop)  (( $# == 0 )) || usage; xvfb_stop "$base" ;;
+        smb-start)  (( $# == 0 )) || usage; smb_start "$base" ;;
+        smb-stop)   (( $# == 0 )) || usage; smb_stop "$base" ;;
+        bus-start)  (( $# == 0 )) || usage; bus_start "$base" ;;
+        bus-stop)   (( $# == 0 )) || usage; bus_stop "$base" ;;
         exec)       exec_in_env "$base" "$@" ;;
         *)          usage ;;
     esac
