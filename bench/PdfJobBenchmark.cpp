@@ -2,7 +2,6 @@
 // and the agent's peak memory for the same job. Runs inside the private test environment
 // (scripts/benchmark-pdf-job.sh starts it); prints figures, asserts nothing.
 
-
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -15,11 +14,16 @@
 #include <fstream>
 #include <iostream>
 
+#include "config/Log.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
 #include "core/Base64.h"
 #include "core/Crypto.h"
 #include "core/JobText.h"
+#include "documents/DocumentCommands.h"
+#include "documents/OpenPrintJob.h"
+#include "documents/ServerLogin.h"
+#include "intake/MD5HashCompare.h"
 #include "intake/PastboardController.h"
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
@@ -127,14 +131,20 @@ int runAgentTick() {
   RecordingProgress progress;
   RecordingWorkspace workspace;
   FakeTicker ticker;
-  PrintJobProcess folderJobs;
   JobValues job;
   PrinterProcess printer({cups, dialog, progress, paths});
   WindowsDriverPrint raw(cups, paths);
   ScriptedPrompt prompt;
   ScriptedSavePanel savePanel;
+  NoShares shares;
+  ServerLogin login;
+  DocumentCommands documents(savePanel, workspace, paths);
+  SavePrintJob saver(documents);
+  OpenPrintJob opener({documents, shares, paths, login});
+  Log log(paths);
+  PrintJobProcess folderJobs({cups, log, MD5HashCompare::sharedInstance(), printer, saver, opener});
   PastboardController controller({clipboard, paths, cups, ticker, folderJobs, job, printer, raw,
-                                  workspace, prompt, savePanel, util, settings});
+                                  workspace, prompt, documents, util, settings});
 
   const double before = peakMegabytes();
   const auto start = Clock::now();

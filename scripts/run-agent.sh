@@ -52,6 +52,7 @@ mkdir -p "$session"
 agent_pid=""
 started_cups=0
 started_xvfb=0
+started_bus=0
 
 # shellcheck disable=SC2317 # called through the trap
 cleanup() {
@@ -66,6 +67,9 @@ cleanup() {
         done
         kill -KILL "$agent_pid" 2>/dev/null || true
         wait "$agent_pid" 2>/dev/null || true
+    fi
+    if (( started_bus )); then
+        bash "$TESTENV" bus-stop "$session" || true
     fi
     if (( started_xvfb )); then
         bash "$TESTENV" xvfb-stop "$session" || true
@@ -85,6 +89,9 @@ started_cups=1
 bash "$TESTENV" cups-start "$session" >/dev/null
 started_xvfb=1
 bash "$TESTENV" xvfb-start "$session" >/dev/null
+# A session bus of its own, on which GVfs mounts Windows shares for "ZelbrinOpenUrl" jobs.
+started_bus=1
+bash "$TESTENV" bus-start "$session" >/dev/null
 
 mkdir -p "$session/home" "$session/tmp" "$session/xdg-runtime"
 chmod 0700 "$session/xdg-runtime"
@@ -92,11 +99,11 @@ chmod 0700 "$session/xdg-runtime"
 # Everything the agent sees points into the session folder.
 while IFS= read -r line; do
     [[ -n "$line" ]] && export "${line?}"
-done < <(cat "$session/cups.env" "$session/xvfb.env")
+done < <(cat "$session/cups.env" "$session/xvfb.env" "$session/bus.env")
 export HOME="$session/home"
 export TMPDIR="$session/tmp"
 export XDG_RUNTIME_DIR="$session/xdg-runtime"
-unset WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS \
+unset WAYLAND_DISPLAY XAUTHORITY \
     XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
 
 sample_pdf=/usr/share/cups/data/default-testpage.pdf

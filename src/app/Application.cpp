@@ -6,6 +6,7 @@
 
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
+#include "intake/MD5HashCompare.h"
 #include "ui_AboutWindow.h"
 
 Application::Application()
@@ -22,6 +23,23 @@ Application::Application()
           .paths = paths_,
       }),
       rawPrinter_(printSystem_, paths_),
+      documents_(savePanel_, workspace_, paths_),
+      saver_(documents_),
+      opener_(OpenPrintJob::Services{
+          .documents = documents_,
+          .shares = shares_,
+          .paths = paths_,
+          .login = serverLogin_,
+      }),
+      log_(paths_),
+      folderJobs_(PrintJobProcess::Services{
+          .printSystem = printSystem_,
+          .log = log_,
+          .digests = MD5HashCompare::sharedInstance(),
+          .printer = printer_,
+          .saver = saver_,
+          .opener = opener_,
+      }),
       pastboard_(PastboardController::Services{
           .clipboard = clipboard_,
           .paths = paths_,
@@ -33,7 +51,7 @@ Application::Application()
           .rawPrinter = rawPrinter_,
           .workspace = workspace_,
           .prompt = prompt_,
-          .savePanel = savePanel_,
+          .documents = documents_,
           .utilXML = util_,
           .tableView = tableView_,
       }) {
@@ -49,6 +67,7 @@ Application::Application()
       .optionsWindow = &optionsWindow_.window(),
       .about = about_.get(),
   });
+  openLocalyServer_.connectTo(serverLogin_);
   connectStatusMenu();
   viewPDF_.connectOutlets(pastboard_);
 }
@@ -58,6 +77,8 @@ Application::~Application() = default;
 void Application::connectStatusMenu() {
   QObject::connect(statusMenu_.addAction(QStringLiteral("Options...")), &QAction::triggered,
                    &statusMenu_, [this] { appDelegate_.openOptionWindow(); });
+  QObject::connect(statusMenu_.addAction(QStringLiteral("Server options…")), &QAction::triggered,
+                   &statusMenu_, [this] { openLocalyServer_.ServerOptionsOpenLocaly(); });
   QObject::connect(statusMenu_.addAction(QStringLiteral("About Zelbrin Client")),
                    &QAction::triggered, &statusMenu_, [this] { appDelegate_.AboutPanel(); });
   statusMenu_.addSeparator();

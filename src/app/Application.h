@@ -7,11 +7,16 @@
 #include "app/OpenLocalyServer.h"
 #include "app/OptionsWindow.h"
 #include "app/ViewPDF.h"
+#include "config/Log.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "documents/DocumentCommands.h"
+#include "documents/OpenPrintJob.h"
+#include "documents/ServerLogin.h"
 #include "intake/PastboardController.h"
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
+#include "platform/GioShares.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtPrintDialog.h"
 #include "platform/QtPrinterPrompt.h"
@@ -56,6 +61,7 @@ class Application {
   QtProgressIndicator progress_;
   QtWorkspace workspace_;
   QtSavePanel savePanel_;
+  GioShares shares_;
 
   // Windows and the status menu.
   OptionsWindow optionsWindow_;
@@ -73,7 +79,14 @@ class Application {
   PrinterProcess printer_;
   WindowsDriverPrint rawPrinter_;
 
+  // Documents: saving and opening, files on shares.
+  ServerLogin serverLogin_;
+  DocumentCommands documents_;
+  SavePrintJob saver_;
+  OpenPrintJob opener_;
+
   // Job intake and the rest of the interface's controllers.
+  Log log_;
   PrintJobProcess folderJobs_;
   AppDelegate appDelegate_;
   PastboardController pastboard_;

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "documents/ServerLogin.h"
 #include "ui_ServerOptions.h"
 
 OpenLocalyServer::OpenLocalyServer()
@@ -11,6 +12,16 @@ OpenLocalyServer::OpenLocalyServer()
 }
 
 OpenLocalyServer::~OpenLocalyServer() = default;
+
+void OpenLocalyServer::connectTo(ServerLogin& login) {
+  const auto update = [this, &login] {
+    login.set(ui_->tbServerURL->text().trimmed().toStdString(),
+              ui_->tbUsername->text().toStdString(), ui_->tbPassword->text().toStdString());
+  };
+  for (QLineEdit* field : {ui_->tbServerURL, ui_->tbUsername, ui_->tbPassword}) {
+    QObject::connect(field, &QLineEdit::textChanged, serverOptionsWindow_.get(), update);
+  }
+}
 
 void OpenLocalyServer::ServerOptionsOpenLocaly() {
   serverOptionsWindow_->show();

@@ -4,11 +4,13 @@
 
 class QDialog;
 class QLineEdit;
+class ServerLogin;
 namespace Ui {
 class ServerOptions;
 }
 
-// Controller of the server-options window (server address, user name, password).
+// Controller of the server-options window (server address, user name, password). What the user
+// types goes to the in-memory login that a share refusing a guest is offered; nothing is stored.
 class OpenLocalyServer {
  public:
   OpenLocalyServer();
@@ -16,6 +18,7 @@ class OpenLocalyServer {
   OpenLocalyServer(const OpenLocalyServer&) = delete;
   OpenLocalyServer& operator=(const OpenLocalyServer&) = delete;
 
+  void connectTo(ServerLogin& login);
   void awakeFromNib() {}
   // Brings the server-options window to the front.
   void ServerOptionsOpenLocaly();

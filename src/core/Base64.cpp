@@ -321,6 +321,20 @@ std::string dataFromBase64String(std::string_view text) {
   return bytes;
 }
 
+std::optional<std::string> strictlyDecoded(std::string_view text) {
+  if (text.size() % 4 != 0) return std::nullopt;
+  std::size_t padding = 0;
+  while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') {
+    ++padding;
+  }
+  for (const char c : text.substr(0, text.size() - padding)) {
+    const bool inAlphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                            (c >= '0' && c <= '9') || c == '+' || c == '/';
+    if (!inAlphabet) return std::nullopt;
+  }
+  return dataFromBase64String(text);
+}
+
 std::string encode(std::string_view bytes) {
   std::string text;
   text.resize((bytes.size() + 2) / 3 * 4);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ std::size_t decode(const unsigned char* in, std::size_t n, unsigned char* out) n
 
 // Decodes a payload field; the result may be empty.
 std::string dataFromBase64String(std::string_view text);
+
+// The bytes of a text that is standard Base64 and nothing else: the alphabet, "=" padding to a
+// multiple of four, no line breaks. Nothing for any other text.
+std::optional<std::string> strictlyDecoded(std::string_view text);
 
 // Standard Base64 encoding with "=" padding, no line breaks.
 std::string encode(std::string_view bytes);

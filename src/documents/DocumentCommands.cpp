@@ -35,45 +35,61 @@ void DocumentCommands::save(const std::string& path, std::string_view payload) {
   }
 }
 
-std::optional<std::string> DocumentCommands::writeTemporaryCopy(std::string_view documentName,
-                                                                std::string_view decoded) {
+std::optional<std::string> DocumentCommands::copyFolder() {
   const std::optional<std::string> temporary = paths_.temporaryDirectory();
   if (!temporary) return std::nullopt;
   const std::string folder = *temporary + XMLUtil::kSupportFolderName;
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
+  return folder;
+}
+
+std::optional<std::string> DocumentCommands::writeOpenCopy(std::string_view documentName,
+                                                           std::string_view bytes) {
+  const std::optional<std::string> folder = copyFolder();
+  if (!folder) return std::nullopt;
   std::string fileName = FileName::plain(documentName);
   // A batch file is only ever shown as text.
   if (hasExtension(fileName, "BAT")) fileName = fileName.substr(0, fileName.rfind('.')) + ".txt";
-  const std::string copy = folder + "/" + fileName;
-  const std::optional<std::string> plain = AesCBCDecryption(decoded);
-  if (!plain || !AtomicFile::write(copy, *plain, 0600)) return std::nullopt;
+  const std::string copy = *folder + "/" + fileName;
+  if (!AtomicFile::write(copy, bytes, 0600)) return std::nullopt;
   return copy;
 }
 
 void DocumentCommands::open(const std::optional<std::string>& copy) {
   if (!copy) {
-    Diagnostics::say() << "the document to open did not decrypt; nothing opened";
+    Diagnostics::say() << "the document to open did not decrypt or could not be written; "
+                          "nothing opened";
     return;
   }
   if (hasExtension(*copy, "TXT")) {
     if (const std::optional<std::string> text = FileSystem::readRegularFile(*copy)) {
       if (const std::optional<std::string> link = OpenPolicy::linkInText(*text)) {
-        if (OpenPolicy::isWebLink(*link)) {
-          workspace_.openUrl(*link);
-        } else {
-          Diagnostics::say() << "not opening \"" << Diagnostics::printable(*link)
-                             << "\": only http and https links are opened";
-        }
+        openLink(*link);
         return;
       }
     }
   }
-  if (const std::optional<std::string> why = OpenPolicy::refusal(*copy)) {
-    Diagnostics::say() << "not opening " << *copy << ": " << *why;
+  openFile(*copy);
+}
+
+void DocumentCommands::openFile(const std::string& path, bool onShare) {
+  if (const std::optional<std::string> why = OpenPolicy::refusal(path, !onShare)) {
+    Diagnostics::say() << "not opening " << path << ": " << *why;
     return;
   }
-  workspace_.openFile(*copy);
+  if (!workspace_.openFile(path)) Diagnostics::say() << "the desktop could not open " << path;
+}
+
+void DocumentCommands::openLink(const std::string& link) {
+  if (!OpenPolicy::isWebLink(link)) {
+    Diagnostics::say() << "not opening \"" << Diagnostics::printable(link)
+                       << "\": only http and https links are opened";
+    return;
+  }
+  if (!workspace_.openUrl(link)) {
+    Diagnostics::say() << "the desktop could not open " << Diagnostics::printable(link);
+  }
 }
 
 std::optional<std::string> DocumentCommands::AesCBCDecryption(std::string_view data) {

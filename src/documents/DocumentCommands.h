@@ -20,14 +20,20 @@ class DocumentCommands {
   // Writes the Base64 payload, decoded and never decrypted, atomically to the path.
   void save(const std::string& path, std::string_view payload);
 
-  // Decrypts the decoded payload into a private 0600 copy in the job temporary folder. The path
-  // of the copy, or nothing when the payload did not decrypt or could not be written: a copy an
-  // earlier job left under the same name must never be opened in its place.
-  std::optional<std::string> writeTemporaryCopy(std::string_view documentName,
-                                                std::string_view decoded);
-  // Opens the copy with its application, or the web link a text file holds. Nothing executable
-  // is ever opened; a link only when it is http(s).
+  // Writes the bytes into a private 0600 copy in the job temporary folder, under the document's
+  // plain name. The path of the copy, or nothing when it could not be written: a copy an earlier
+  // job left under the same name must never be opened in its place.
+  std::optional<std::string> writeOpenCopy(std::string_view documentName, std::string_view bytes);
+  // The private folder of the open copies, made when missing; nothing when it cannot be had.
+  std::optional<std::string> copyFolder();
+  // Opens the copy with its application, or the web link a text file holds; nothing when there
+  // is no copy.
   void open(const std::optional<std::string>& copy);
+  // Opens a file with its application; never one that would run as a program. On a share the
+  // file's mode bits mean nothing.
+  void openFile(const std::string& path, bool onShare = false);
+  // Opens an http(s) link with the desktop's handler; any other link is refused.
+  void openLink(const std::string& link);
 
   static std::optional<std::string> AesCBCDecryption(std::string_view data);
 

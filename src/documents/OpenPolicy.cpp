@@ -46,7 +46,7 @@ bool isWebLink(std::string_view link) {
   return true;
 }
 
-std::optional<std::string> refusal(const std::string& path) {
+std::optional<std::string> refusal(const std::string& path, bool modeBitsCount) {
   const std::size_t dot = path.rfind('.');
   const std::size_t slash = path.rfind('/');
   const std::string extension =
@@ -61,7 +61,8 @@ std::optional<std::string> refusal(const std::string& path) {
     if (extension == executable) return "its type runs as a program";
   }
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && (info.st_mode & 0111) != 0) {
+  if (modeBitsCount && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+      (info.st_mode & 0111) != 0) {
     return "it is marked as a program";
   }
   // The content decides as much as the name: a script or a binary under a harmless name.

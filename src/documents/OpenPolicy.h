@@ -17,7 +17,9 @@ std::optional<std::string> linkInText(std::string_view text);
 bool isWebLink(std::string_view link);
 
 // Why the document must not be opened (an executable type: desktop entry, script, binary), or
-// nothing when it may be opened with its application.
-std::optional<std::string> refusal(const std::string& path);
+// nothing when it may be opened with its application. Files on a Windows share carry no
+// execute bits of their own (GVfs shows every one as executable), so there only the name and the
+// content count.
+std::optional<std::string> refusal(const std::string& path, bool modeBitsCount = true);
 
 }  // namespace OpenPolicy

@@ -43,8 +43,10 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
   if (!command.isZbComand()) return;
 
   const std::string document = Base64::dataFromBase64String(command.payload());
+  // Every command leaves its decrypted copy; only the open command uses it.
+  const std::optional<std::string> plain = DocumentCommands::AesCBCDecryption(document);
   const std::optional<std::string> copy =
-      services_.documents.writeTemporaryCopy(command.name(), document);
+      plain ? services_.documents.writeOpenCopy(command.name(), *plain) : std::nullopt;
   const std::string name(command.name());
   if (keyword == JobText::kZelbrinPrinter) {
     printing(document, true, &clipboard, job.jobTray, job.duplexMode, "", false, job.jobCollate,

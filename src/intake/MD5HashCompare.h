@@ -4,11 +4,14 @@
 #include <string>
 #include <string_view>
 
-// Digest of the payload of the last folder job; one shared instance for the life of the process.
-// Not synchronised: it belongs to the thread that runs the jobs.
+// Digest of the payload of the last folder job; the agent uses one shared instance for the life
+// of the process (tests make their own). Not synchronised: it belongs to the thread that runs the
+// jobs.
 class MD5HashCompare {
  public:
   static MD5HashCompare& sharedInstance();
+
+  MD5HashCompare() = default;
 
   MD5HashCompare(const MD5HashCompare&) = delete;
   MD5HashCompare& operator=(const MD5HashCompare&) = delete;
@@ -20,7 +23,5 @@ class MD5HashCompare {
   std::string md5(std::string_view text) const;
 
  private:
-  MD5HashCompare() = default;
-
   std::optional<std::string> hashTemp_;
 };

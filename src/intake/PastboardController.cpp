@@ -45,7 +45,7 @@ PastboardController::PastboardController(const Services& services)
           .carrier = clipboard_,
           .printSystem = services.printSystem,
           .printer = services.printer,
-          .documents = documents_,
+          .documents = services.documents,
           .workspace = services.workspace,
           .paths = services.paths,
           .job = services.job,

@@ -1,18 +1,17 @@
 #pragma once
 
-#include "documents/DocumentCommands.h"
 #include "intake/ClipboardCarrier.h"
 #include "intake/CommandDispatcher.h"
 #include "intake/FolderCarrier.h"
 #include "intake/PrinterPairing.h"
 
 class Clipboard;
+class DocumentCommands;
 class Paths;
 class PrintJobProcess;
 class PrintSystem;
 class PrinterProcess;
 class PrinterPrompt;
-class SavePanel;
 class TableViewControler;
 class Ticker;
 class WindowsDriverPrint;
@@ -39,7 +38,7 @@ class PastboardController {
     WindowsDriverPrint& rawPrinter;
     Workspace& workspace;
     PrinterPrompt& prompt;
-    SavePanel& savePanel;
+    DocumentCommands& documents;
     XMLUtil& utilXML;
     TableViewControler& tableView;
   };
@@ -66,7 +65,6 @@ class PastboardController {
   bool tickRunning_ = false;
   FolderCarrier folder_{services_.paths};
   ClipboardCarrier clipboard_{services_.clipboard};
-  DocumentCommands documents_{services_.savePanel, services_.workspace, services_.paths};
   CommandDispatcher commands_;
   PrinterPairing pairing_;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QUrl>
 #include <fstream>
 
 #include "support/AgentProcess.h"
@@ -39,6 +40,15 @@ class AgentTest : public ::testing::Test {
   std::unique_ptr<AgentProcess> send(std::vector<std::string> arguments) {
     return std::make_unique<AgentProcess>(ZELBRIN_SEND_PATH, home.path(), std::move(arguments));
   }
+  // Writes a folder job and waits until the agent has taken it.
+  void sendToFolder(std::vector<std::string> arguments) {
+    arguments.insert(arguments.end(), {"--folder", "--documents", documents().string()});
+    auto sender = send(std::move(arguments));
+    std::error_code error;
+    EXPECT_TRUE(waitFor(
+        [&] { return !sender->running() && fs::is_empty(documents() / "ZbDataDrive", error); },
+        30s));
+  }
   std::unique_ptr<AgentProcess> sendDefaultPrinterJob(const std::string& pdf) {
     const fs::path file = home.path() / "sample.pdf";
     std::ofstream(file, std::ios::binary) << pdf;
@@ -70,18 +80,53 @@ TEST_F(AgentTest, ClipboardJobComesOutOfTheDefaultQueue) {
   EXPECT_EQ(status, 0) << "the clipboard is left empty";
 }
 
-TEST_F(AgentTest, FolderJobIsPickedUpAndOpenJobsReachTheDesktopOpener) {
+// Too large for the remote-desktop clipboard, a document goes by the folder.
+TEST_F(AgentTest, FolderJobsPrintWithTheirSettingsAndAreLogged) {
   startAgent();
-  runCommand(std::string(ZELBRIN_SEND_PATH) + " --folder --text document --documents " +
-             documents().string());
-  const fs::path drive = documents() / "ZbDataDrive";
-  EXPECT_TRUE(waitFor([&] { return fs::is_empty(drive); }, 3s)) << "both files are gone";
+  const int before = CupsJobs::newest();
+  const std::string pdf = makePdf(300, 400, 50'000'000);
+  writeFile(home.path() / "big.pdf", pdf);
+  sendToFolder({"--command", "ZelbrinDefault", "--file", (home.path() / "big.pdf").string(),
+                "--tray", "2", "--duplex", "DUPLEXNOTUMBLE", "--collate", "true", "--copies", "2"});
+  ASSERT_GT(CupsJobs::newest(), before) << agent->standardError();
+  const int jobId = CupsJobs::newest();
+  const CupsJob job = CupsJobs::waitUntilEnded(jobId, 60s).value_or(CupsJob{});
+  EXPECT_EQ(job["copies"] + " " + job["sides"] + " " + job["InputSlot"],
+            "2 two-sided-long-edge Tray2");
+  EXPECT_EQ(CupsJobs::spooled(jobId), pdf);
+  EXPECT_EQ(readFile(documents() / "com.kestrova.ZelbrinClient" / "ZelbrinLogFile.txt"),
+            "\r DocumentName --> big.pdf \r Color --> Color \r Collate --> true \r Copies --> 2 "
+            "\r ServerPrinterType --> ZelbrinDefault \r PrinterName --> Office Tray Printer ");
+}
 
-  auto document = send({"--clipboard", "--command", "ZelbrinOpen", "--name", "notes.pdf", "--text",
-                        "%PDF-1.4 notes"});
-  ASSERT_TRUE(
-      waitFor([&] { return readFile(opened()).find("notes.pdf") != std::string::npos; }, 10s))
+// Against a private Samba server on loopback and GVfs on a private session bus.
+TEST_F(AgentTest, FilesOnSharesAreMountedOnceAndOpenedFromTheShare) {
+  if (const char* why = std::getenv("ZELBRIN_SMB_SKIP")) GTEST_SKIP() << why;
+  const fs::path share = std::getenv("ZELBRIN_SMB_TEAM_DOCS");
+  writeFile(share / "Reports" / "Q1 plan.pdf", "%PDF-1.4 from the share");
+  runCommand("gio mount -u 'smb://127.0.0.1/team%20docs/' 2>/dev/null");
+  startAgent();
+  // What the desktop opener has been asked for once the job is done (it runs detached).
+  const auto open = [&](const std::string& target) {
+    const std::string before = readFile(opened());
+    sendToFolder({"--command", "ZelbrinOpenUrl", "--name", target});
+    waitFor([&] { return readFile(opened()) != before; }, 3s);
+    return readFile(opened());
+  };
+  EXPECT_EQ(open("see https://example.com/a"), "https://example.com/a\n");
+  EXPECT_EQ(open("\\\\127.0.0.1\\Team Docs\\..\\..\\etc\\passwd"), "https://example.com/a\n");
+  EXPECT_EQ(runCommand("gio mount -l").find("127.0.0.1"), std::string::npos) << "nothing mounted";
+
+  const std::string target = "\\\\127.0.0.1\\Team Docs\\Reports\\Q1 plan.pdf";
+  const std::string first = open(target);
+  const std::string url = first.substr(first.rfind("file://"));
+  EXPECT_EQ(readFile(QUrl(QString::fromStdString(url).trimmed()).toLocalFile().toStdString()),
+            "%PDF-1.4 from the share")
       << agent->standardError();
+  EXPECT_EQ(agent->standardOutput(), "");
+  EXPECT_EQ(open(target), first + url);
+  EXPECT_EQ(agent->standardOutput().rfind("IS mounted at /", 0), 0U);
+  EXPECT_NE(agent->standardOutput().find("share=team%20docs\n"), std::string::npos);
 }
 
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply

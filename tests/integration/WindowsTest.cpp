@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,10 +15,12 @@
 #include <QTimer>
 
 #include "app/AppDelegate.h"
+#include "app/OpenLocalyServer.h"
 #include "app/OptionsWindow.h"
 #include "config/PrinterPair.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "documents/ServerLogin.h"
 #include "platform/QtPrinterPrompt.h"
 #include "support/Fakes.h"
 
@@ -129,6 +132,19 @@ TEST_F(WindowsTest, PrinterPromptNamesTheServerPrinterAndAnswers) {
     QTest::mouseClick(&child<QPushButton>(window, "cancelButtonPrinterPair"), Qt::LeftButton);
   });
   EXPECT_TRUE(cancelled.cancelled);
+}
+
+TEST_F(WindowsTest, ServerOptionsGiveTheirLoginToTheirServerOnly) {
+  ServerLogin login;
+  OpenLocalyServer server;
+  server.connectTo(login);
+  server.ServerOptionsOpenLocaly();
+  EXPECT_TRUE(server.serverOptionsWindow().isVisible());
+  QTest::keyClicks(&server.tbServerURL(), "\\\\Files\\docs");
+  QTest::keyClicks(&server.tbUsername(), "ann");
+  QTest::keyClicks(&server.tbPassword(), "s3cret");
+  EXPECT_EQ(server.tbPassword().echoMode(), QLineEdit::Password);
+  EXPECT_EQ(login.forHost("files").value_or(ShareLogin{}).password, "s3cret");
 }
 
 }  // namespace

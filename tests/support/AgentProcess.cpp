@@ -9,7 +9,8 @@
 AgentProcess::AgentProcess(const std::string& program, const std::filesystem::path& home,
                            const std::vector<std::string>& arguments,
                            const std::vector<std::string>& extraEnvironment)
-    : errorLog_(home / (std::filesystem::path(program).filename().string() + "-stderr.log")) {
+    : errorLog_(home / (std::filesystem::path(program).filename().string() + "-stderr.log")),
+      outputLog_(home / (std::filesystem::path(program).filename().string() + "-stdout.log")) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   std::vector<std::string> entries{"HOME=" + home.string(),
                                    "TMPDIR=" + (home / "tmp").string(),
@@ -29,7 +30,7 @@ AgentProcess::AgentProcess(const std::string& program, const std::filesystem::pa
   QStringList list;
   for (const std::string& argument : arguments) list << QString::fromStdString(argument);
   process_.setProcessEnvironment(environment);
-  process_.setStandardOutputFile(QProcess::nullDevice());
+  process_.setStandardOutputFile(QString::fromStdString(outputLog_.string()));
   process_.setStandardErrorFile(QString::fromStdString(errorLog_.string()));
   process_.start(QString::fromStdString(program), list);
   process_.waitForStarted();
@@ -54,6 +55,12 @@ std::string AgentProcess::stop() {
 std::string AgentProcess::standardError() const {
   std::stringstream text;
   text << std::ifstream(errorLog_).rdbuf();
+  return text.str();
+}
+
+std::string AgentProcess::standardOutput() const {
+  std::stringstream text;
+  text << std::ifstream(outputLog_).rdbuf();
   return text.str();
 }
 

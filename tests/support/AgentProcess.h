@@ -26,10 +26,12 @@ class AgentProcess {
   // Stops the process and returns what it wrote to standard error.
   std::string stop();
   std::string standardError() const;
+  std::string standardOutput() const;
 
  private:
   QProcess process_;
   std::filesystem::path errorLog_;
+  std::filesystem::path outputLog_;
 };
 
 // Polls the condition every 20 ms, letting Qt's events through, until it holds or time is up.

@@ -16,6 +16,7 @@
 #include "ports/PrintSystem.h"
 #include "ports/PrinterPrompt.h"
 #include "ports/SavePanel.h"
+#include "ports/Shares.h"
 #include "ports/Ticker.h"
 #include "ports/Workspace.h"
 
@@ -96,13 +97,26 @@ struct FakeTicker final : Ticker {
   std::chrono::milliseconds interval{0};
 };
 
+// The real folder dispatcher, with a record of what it was given.
 struct RecordingFolderJobs final : PrintJobProcess {
+  using PrintJobProcess::PrintJobProcess;
   void PreProcessDocumentZelbrin(std::string_view text) override {
     received.emplace_back(text);
     if (duringJob) duringJob();
+    PrintJobProcess::PreProcessDocumentZelbrin(text);
   }
   std::vector<std::string> received;
   std::function<void()> duringJob;  // runs inside the job, as a modal window's event loop would
+};
+
+// Shares are tried against a real Samba server and GVfs; here there are none.
+struct NoShares final : Shares {
+  std::optional<std::string> unavailable() override { return "no shares here"; }
+  std::optional<std::string> mountedAt(const std::string&) override { return {}; }
+  Mounting mount(const std::string&, const std::optional<ShareLogin>&) override { return {}; }
+  std::optional<std::string> localFile(const std::string&, const std::string&) override {
+    return {};
+  }
 };
 
 // A print system that records what would have gone to CUPS.

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "config/Log.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "documents/DocumentCommands.h"
+#include "documents/OpenPrintJob.h"
+#include "documents/ServerLogin.h"
+#include "intake/MD5HashCompare.h"
 #include "intake/PastboardController.h"
 #include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
@@ -24,7 +29,6 @@ struct IntakeHarness {
   ScriptedPrintDialog dialog;
   RecordingProgress progress;
   RecordingWorkspace workspace;
-  RecordingFolderJobs folderJobs;
   JobValues job;
   PrinterProcess printer{{printSystem, dialog, progress, paths}};
   WindowsDriverPrint rawPrinter{printSystem, paths};
@@ -32,6 +36,14 @@ struct IntakeHarness {
   ScriptedSavePanel savePanel;
   XMLUtil utilXML{paths};
   TableViewControler tableView{paths, utilXML};
+  NoShares shares;
+  ServerLogin login;
+  DocumentCommands documents{savePanel, workspace, paths};
+  SavePrintJob saver{documents};
+  OpenPrintJob opener{{documents, shares, paths, login}};
+  Log log{paths};
+  MD5HashCompare digests;
+  RecordingFolderJobs folderJobs{{printSystem, log, digests, printer, saver, opener}};
   PastboardController controller{{clipboard, paths, printSystem, ticker, folderJobs, job, printer,
-                                  rawPrinter, workspace, prompt, savePanel, utilXML, tableView}};
+                                  rawPrinter, workspace, prompt, documents, utilXML, tableView}};
 };

@@ -10,6 +10,8 @@
 #include "core/JobText.h"
 #include "core/PrivateTempDirectory.h"
 #include "core/Utf8.h"
+#include "documents/ServerLogin.h"
+#include "documents/ShareTarget.h"
 #include "send/JobTextComposer.h"
 #include "support/Fakes.h"
 
@@ -181,6 +183,31 @@ TEST(Files, ThePrivateTemporaryFolderIsOursAlone) {
     ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
     EXPECT_EQ(PrivateTempDirectory::ensure(base.path().c_str()), std::nullopt) << "not ours";
   }
+}
+
+// The target of an open-on-share job comes from the server: it names a file inside one share of
+// one host, and nothing else.
+TEST(Shares, TargetsNameAFileInsideOneShareAndLoginsGoToTheirServerOnly) {
+  const auto url = [](std::string_view unc) {
+    const UncReading reading = ShareTarget::fromUnc(unc);
+    return reading.target ? reading.target->fileUrl() : std::string();
+  };
+  EXPECT_EQ(url("\\\\srv\\docs\\a\\b.pdf"), "smb://srv/docs/a/b.pdf");
+  EXPECT_EQ(url("\\\\docs\\docs\\docs\\\\x.pdf"), "smb://docs/docs/docs/x.pdf");
+  EXPECT_EQ(url("//srv/Team Docs/R&D #1.pdf"), "smb://srv/Team%20Docs/R%26D%20%231.pdf");
+  for (const char* bad : {"\\\\srv", "\\\\srv\\", "srv\\docs\\x", "\\\\srv\\docs\\..\\..\\etc",
+                          "\\\\a@b\\docs\\x", "\\\\srv\\docs\\x\ty"}) {
+    EXPECT_EQ(url(bad), "") << bad;
+  }
+  EXPECT_EQ(Base64::strictlyDecoded("XFxzcnY="), "\\\\srv");
+  for (const char* bad : {"XFxz\ncnY=", "XFxzcnY", "XF=zcnY=", "XFxzcnY==="}) {
+    EXPECT_EQ(Base64::strictlyDecoded(bad), std::nullopt) << bad;
+  }
+
+  ServerLogin login;
+  login.set("\\\\FILES\\docs", "ann", "secret");
+  EXPECT_EQ(login.forHost("files").value_or(ShareLogin{}).password, "secret");
+  EXPECT_EQ(login.forHost("elsewhere"), std::nullopt);
 }
 
 }  // namespace

@@ -218,6 +218,51 @@ TEST_F(IntakeTest, SaveAndOpenKeepDocumentsInsideTheirFolders) {
   EXPECT_EQ(workspace.openedFiles.size(), opened) << "nothing that could run a program";
 }
 
+TEST_F(IntakeTest, FolderJobsAreAllLoggedAndRoutedByTheirExactKeyword) {
+  tableView.WriteSettings("MappedSettings", "1");
+  const auto folder = [&](JobTextComposer::Job job) {
+    putFolderJob(JobTextComposer::compose(job, Channel::Folder));
+    controller.MonitorSharedFolder();
+  };
+  folder(sent("ZelbrinDefault"));
+  folder(sent("ZelbrinDefault"));
+  folder(sent("ZELBRINPRINTER", makePdf(100, 100)));
+  ASSERT_EQ(printSystem.pdfJobs.size(), 1U) << "a repeated payload and an odd casing print nothing";
+  EXPECT_EQ(printSystem.pdfJobs[0].printer, "Office Printer");
+  EXPECT_EQ(printSystem.pdfJobs[0].options.inputSlot, "Tray2");
+  EXPECT_EQ(printSystem.pdfJobs[0].options.duplexMode, 3);
+  EXPECT_EQ(printSystem.pdfJobs[0].options.copies, 3);
+  const std::string entries = readFile(log.logFilePath());
+  EXPECT_EQ(entries.substr(0, entries.find(" \r ServerPrinterType")),
+            "\r DocumentName --> C:\\Users\\ann\\report.pdf \r Color --> Color \r Collate --> true "
+            "\r Copies --> 3");
+  EXPECT_NE(entries.find("ZelbrinDefault \r PrinterName --> Office Printer \r DocumentName"),
+            std::string::npos);
+  EXPECT_NE(entries.find("ZELBRINPRINTER \r PrinterName --> (null) "), std::string::npos);
+
+  // Save and open run every time, through the clipboard's panel and opener.
+  savePanel.answer = (home.path() / "saved.pdf").string();
+  folder(sent("ZelbrinSave"));
+  folder(sent("ZelbrinSave"));
+  EXPECT_EQ(savePanel.suggested, (std::vector<std::string>{"report.pdf", "report.pdf"}));
+  EXPECT_EQ(readFile(home.path() / "saved.pdf"), kPdf);
+  folder(sent("ZelbrinOpen"));
+  EXPECT_EQ(workspace.openedFiles, std::vector<std::string>{(temporary() / "report.pdf").string()});
+  EXPECT_EQ(readFile(temporary() / "report.pdf"), kPdf) << "nothing to decrypt from the folder";
+  auto link = sent("ZelbrinOpenUrl", "");
+  link.documentName = "see https://example.com/a";
+  folder(link);
+  EXPECT_EQ(workspace.openedUrls, std::vector<std::string>{"https://example.com/a"});
+
+  // A text without the collate field is rejected unlogged; its files go all the same.
+  const std::string before = readFile(log.logFilePath());
+  putFolderJob("ZelbrinDefault1!1!1!*1*!1!1!1!*NONE*!1!1!1!*C*!1!1!1!a.pdf1!1!1!QUJD");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(readFile(log.logFilePath()), before);
+  EXPECT_TRUE(fs::is_empty(drive()));
+  EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
+}
+
 TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   tableView.WriteSettings("MappedSettings", "1");
   prompt.answer.selected = "Label Printer";
