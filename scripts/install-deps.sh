@@ -21,6 +21,8 @@ PACKAGES=(
     # A headless X server and clipboard tools for the integration tests
     xvfb xauth xclip
     python3
+    # The install test validates the desktop entry
+    desktop-file-utils
     # Files on Windows shares: GIO and GVfs for the agent, a private Samba server for the tests
     libglib2.0-dev gvfs gvfs-backends gvfs-fuse dbus fuse3 samba smbclient
 )

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# What an installation holds, checked on a built tree; needs no display.
+#
+#   install-test.sh tree    BUILD_DIR VERSION   cmake --install into a temporary prefix
+#   install-test.sh package BUILD_DIR VERSION   the Debian package that cpack makes
+#
+# With Ninja, CPack only runs the install scripts and builds nothing, so it packs what the build
+# folder holds.
+set -euo pipefail
+mode=$1 build=$2 version=$3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# The files of an installation below its prefix, in sorted order.
+expected_files() {
+  printf '%s\n' bin/zelbrin-client bin/zelbrin-relaunch bin/zelbrin-send \
+    share/applications/zelbrin-client.desktop \
+    share/icons/hicolor/64x64/apps/zelbrin-client.png | sed "s|^|$1|"
+}
+
+same_files() {  # NAME ACTUAL-LIST (expected on standard input)
+  local diff
+  if ! diff=$(diff <(cat) <(printf '%s\n' "$2")); then
+    fail "$1 does not hold exactly the expected files (< missing, > unexpected):"$'\n'"$diff"
+  fi
+}
+
+case $mode in
+tree)
+  prefix=$work/prefix
+  cmake --install "$build" --prefix "$prefix" >/dev/null
+  expected_files "" | same_files "the installed tree" \
+    "$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)"
+
+  desktop-file-validate --no-hints "$prefix/share/applications/zelbrin-client.desktop" ||
+    fail "the desktop entry is not valid"
+
+  # Icon themes trust the folder name, so it must be the picture's real size.
+  icon=$prefix/share/icons/hicolor/64x64/apps/zelbrin-client.png
+  size=$(python3 -c 'import struct, sys
+data = open(sys.argv[1], "rb").read(24)
+print("%dx%d" % struct.unpack(">II", data[16:24]))' "$icon" 2>/dev/null) || size=unreadable
+  [[ $size == 64x64 ]] || fail "the icon is $size pixels, installed as 64x64"
+
+  # Without any display: --version must be answered before Qt looks for one.
+  status=0
+  output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+    timeout 10 "$prefix/bin/zelbrin-client" --version 2>&1) || status=$?
+  if [[ $status -ne 0 || $output != *"zelbrin-client $version"* ]]; then
+    fail "the installed agent's --version without a display gave status $status and: $output"
+  fi
+  ;;
+package)
+  cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; exit 1; }
+  deb=$work/zelbrin-client_${version}_$(dpkg --print-architecture).deb
+  if [[ ! -f $deb ]]; then
+    fail "cpack made no $(basename "$deb"); it made: $(cd "$work" && ls ./*.deb 2>/dev/null)"
+    exit 1
+  fi
+
+  expected_files ./usr/ | same_files "the package" \
+    "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)"
+
+  # Depends comes from dpkg-shlibdeps; these are the libraries the programs really link.
+  depends=$(dpkg-deb -f "$deb" Depends)
+  names=" $(sed -E 's/ *\([^)]*\)//g; s/,/ /g' <<<"$depends" | tr -s ' ') "
+  for pattern in libqt6widgets6 libqt6printsupport6 libcups2 'libqpdf[0-9]+' libssl3 \
+                 libglib2.0-0 libxcb1 libpugixml1v5; do
+    [[ $names =~ \ $pattern\  ]] || fail "Depends lacks $pattern: $depends"
+  done
+  ;;
+*)
+  echo "usage: install-test.sh tree|package BUILD_DIR VERSION" >&2
+  exit 2
+  ;;
+esac
+
+(( failures == 0 )) || exit 1
+echo "install-test $mode: all checks passed"
