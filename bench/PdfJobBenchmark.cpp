@@ -143,8 +143,12 @@ int runAgentTick() {
   OpenPrintJob opener({documents, shares, paths, login});
   Log log(paths);
   PrintJobProcess folderJobs({cups, log, MD5HashCompare::sharedInstance(), printer, saver, opener});
+  RecordingNotifier notifier;
+  FakeProcess process;
+  process.state = LoginItems::State::On;  // a benchmark adds no login item
   PastboardController controller({clipboard, paths, cups, ticker, folderJobs, job, printer, raw,
-                                  workspace, prompt, documents, util, settings});
+                                  workspace, prompt, documents, util, settings, notifier, process,
+                                  process});
 
   const double before = peakMegabytes();
   const auto start = Clock::now();

@@ -19,7 +19,7 @@ PACKAGES=(
     # Tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # A headless X server and clipboard tools for the integration tests
-    xvfb xauth xclip
+    xvfb xauth xclip x11-utils
     python3
     # The install test validates the desktop entry
     desktop-file-utils

@@ -7,7 +7,9 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include "config/RedirectedFolderSetup.h"
 #include "core/Diagnostics.h"
+#include "ports/Paths.h"
 
 // The image lives in this library's resources; a static library's resources are only linked in
 // when something names them. Q_INIT_RESOURCE must stand outside any namespace.
@@ -23,7 +25,7 @@ void bringToFront(QWidget& window) {
 
 }  // namespace
 
-AppDelegate::AppDelegate() { initResources(); }
+AppDelegate::AppDelegate(const Paths& paths) : paths_(paths) { initResources(); }
 
 AppDelegate::~AppDelegate() = default;
 
@@ -44,7 +46,18 @@ void AppDelegate::awakeFromNib() {
   statusItem_->show();
 }
 
-void AppDelegate::applicationDidFinishLaunching() {}
+void AppDelegate::applicationDidFinishLaunching() {
+  CreateMappedFolder();
+  OldFolderRemove();
+}
+
+void AppDelegate::CreateMappedFolder() {
+  RedirectedFolderSetup::CreateMappedFolder(paths_.documentsDirectory());
+}
+
+void AppDelegate::OldFolderRemove() {
+  RedirectedFolderSetup::OldFolderRemove(paths_.documentsDirectory());
+}
 
 void AppDelegate::quitApp() { QApplication::quit(); }
 

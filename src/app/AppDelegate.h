@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class Paths;
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
@@ -18,7 +19,7 @@ class AppDelegate {
     QWidget* about = nullptr;
   };
 
-  AppDelegate();
+  explicit AppDelegate(const Paths& paths);
   ~AppDelegate();
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
@@ -26,8 +27,11 @@ class AppDelegate {
   void connectOutlets(const Outlets& outlets) { outlets_ = outlets; }
   // Creates the status item (replacing an earlier one) with the image and the status menu.
   void awakeFromNib();
-  // Runs once the event loop is about to start.
+  // Runs once the event loop is about to start: the redirected folder is made (when the switch
+  // asks for it), then the old folder is removed.
   void applicationDidFinishLaunching();
+  void CreateMappedFolder();
+  void OldFolderRemove();
 
   // The status menu's actions.
   void quitApp();
@@ -38,6 +42,7 @@ class AppDelegate {
   QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
 
  private:
+  const Paths& paths_;
   Outlets outlets_;
   std::unique_ptr<QSystemTrayIcon> statusItem_;
 };

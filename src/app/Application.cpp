@@ -40,6 +40,8 @@ Application::Application()
           .saver = saver_,
           .opener = opener_,
       }),
+      appDelegate_(paths_),
+      launchAtLogin_(loginItems_, process_.executablePath()),
       pastboard_(PastboardController::Services{
           .clipboard = clipboard_,
           .paths = paths_,
@@ -54,6 +56,9 @@ Application::Application()
           .documents = documents_,
           .utilXML = util_,
           .tableView = tableView_,
+          .notifier = notifier_,
+          .loginItems = loginItems_,
+          .process = process_,
       }) {
   aboutUi_->setupUi(about_.get());
   aboutUi_->versionLabel->setText(
@@ -62,6 +67,8 @@ Application::Application()
   // Outlets and actions. The check boxes' first-start states (MappedSettings and
   // RedirectedFolder on, Dialog and Log off) come with the window.
   optionsWindow_.connectTo(tableView_);
+  optionsWindow_.connectTo(launchAtLogin_);
+  prompt_.onRestart([this] { restart(); });
   appDelegate_.connectOutlets(AppDelegate::Outlets{
       .menuItem = &statusMenu_,
       .optionsWindow = &optionsWindow_.window(),

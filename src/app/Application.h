@@ -4,8 +4,10 @@
 #include <memory>
 
 #include "app/AppDelegate.h"
+#include "app/LaunchAtLoginController.h"
 #include "app/OpenLocalyServer.h"
 #include "app/OptionsWindow.h"
+#include "app/TrayNotifier.h"
 #include "app/ViewPDF.h"
 #include "config/Log.h"
 #include "config/TableViewControler.h"
@@ -20,10 +22,12 @@
 #include "platform/QtClipboard.h"
 #include "platform/QtPrintDialog.h"
 #include "platform/QtPrinterPrompt.h"
+#include "platform/QtProcess.h"
 #include "platform/QtSavePanel.h"
 #include "platform/QtTicker.h"
 #include "platform/QtWorkspace.h"
 #include "platform/StandardPaths.h"
+#include "platform/XdgLoginItems.h"
 #include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"
@@ -48,6 +52,10 @@ class Application {
   // Wakes the controllers: the switches are settled before the first tick can read them, the
   // status item comes up, then the job timer starts.
   void start();
+  // A second start of the agent asked this one to show itself.
+  void showOptions() { appDelegate_.openOptionWindow(); }
+  // What the prompt's restart button does.
+  void restart() { pastboard_.Restart(); }
 
  private:
   void connectStatusMenu();
@@ -62,6 +70,8 @@ class Application {
   QtWorkspace workspace_;
   QtSavePanel savePanel_;
   GioShares shares_;
+  XdgLoginItems loginItems_;
+  QtProcess process_;
 
   // Windows and the status menu.
   OptionsWindow optionsWindow_;
@@ -89,6 +99,8 @@ class Application {
   Log log_;
   PrintJobProcess folderJobs_;
   AppDelegate appDelegate_;
+  TrayNotifier notifier_{appDelegate_};
+  LaunchAtLoginController launchAtLogin_;
   PastboardController pastboard_;
   OpenLocalyServer openLocalyServer_;
   ViewPDF viewPDF_;

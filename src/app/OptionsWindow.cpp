@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "app/LaunchAtLoginController.h"
 #include "config/TableViewControler.h"
 #include "ui_OptionsWindow.h"
 
@@ -42,4 +43,13 @@ void OptionsWindow::connectTo(TableViewControler& controller) {
       [&controller, box = RedirectedFolder_.get()] { controller.RedirectedFolder(*box); });
   QObject::connect(ui_->removeButton, &QPushButton::clicked, context,
                    [&controller] { controller.btn(); });
+}
+
+void OptionsWindow::connectTo(LaunchAtLoginController& launchAtLogin) {
+  QCheckBox* box = ui_->launchAtLogin;
+  const auto show = [box, &launchAtLogin] { box->setChecked(launchAtLogin.launchAtLogin()); };
+  show();
+  QObject::connect(&launchAtLogin, &LaunchAtLoginController::launchAtLoginChanged, box, show);
+  QObject::connect(box, &QCheckBox::clicked, box,
+                   [&launchAtLogin](bool on) { launchAtLogin.setLaunchAtLogin(on); });
 }

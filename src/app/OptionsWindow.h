@@ -6,6 +6,7 @@
 #include "platform/QtCheckBox.h"
 #include "platform/QtPairTable.h"
 
+class LaunchAtLoginController;
 class QWidget;
 class TableViewControler;
 namespace Ui {
@@ -24,6 +25,8 @@ class OptionsWindow {
   // Hands the controller its outlets and wires the controls to its actions. Only clicks run an
   // action: a box set by loading the settings does not.
   void connectTo(TableViewControler& controller);
+  // The "Start at login" box follows the login item, also when it is changed elsewhere.
+  void connectTo(LaunchAtLoginController& launchAtLogin);
 
   QWidget& window() const { return *window_; }
 

@@ -9,6 +9,7 @@
 #include "core/Diagnostics.h"
 #include "core/FileName.h"
 #include "core/FileSystem.h"
+#include "core/JobFailure.h"
 #include "core/JobText.h"
 #include "documents/OpenPolicy.h"
 #include "ports/Paths.h"
@@ -74,17 +75,27 @@ void DocumentCommands::open(const std::optional<std::string>& copy) {
 }
 
 void DocumentCommands::openFile(const std::string& path, bool onShare) {
+  const std::string name(FileName::lastComponent(path));
   if (const std::optional<std::string> why = OpenPolicy::refusal(path, !onShare)) {
     Diagnostics::say() << "not opening " << path << ": " << *why;
+    JobFailure::report("refused", "\"" + name + "\" was not opened: " + *why +
+                                      ", and programs are never opened from the remote session.");
     return;
   }
-  if (!workspace_.openFile(path)) Diagnostics::say() << "the desktop could not open " << path;
+  if (!workspace_.openFile(path)) {
+    Diagnostics::say() << "the desktop could not open " << path;
+    JobFailure::report("no-application", "\"" + name +
+                                             "\" was not opened: no application on this computer "
+                                             "opens it. Install one for this kind of file.");
+  }
 }
 
 void DocumentCommands::openLink(const std::string& link) {
   if (!OpenPolicy::isWebLink(link)) {
     Diagnostics::say() << "not opening \"" << Diagnostics::printable(link)
                        << "\": only http and https links are opened";
+    JobFailure::report("refused", "The link \"" + Diagnostics::printable(link) +
+                                      "\" was not opened: only http and https links are opened.");
     return;
   }
   if (!workspace_.openUrl(link)) {

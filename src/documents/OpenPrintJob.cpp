@@ -4,6 +4,7 @@
 
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
+#include "core/JobFailure.h"
 #include "documents/DocumentCommands.h"
 #include "documents/OpenPolicy.h"
 #include "documents/ServerLogin.h"
@@ -55,6 +56,7 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
   settings.localMountPath = services_.paths.desktopDirectory();
   if (const std::optional<std::string> why = services_.shares.unavailable()) {
     Diagnostics::say() << "cannot reach " << shareUrl << ": " << *why;
+    JobFailure::report("no-shares", "\"" + shareUrl + "\" was not opened: " + *why + ".");
     return;
   }
   if (!IsDriveMounted(shareUrl)) {
@@ -70,6 +72,10 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
       services_.shares.localFile(target.fileUrl(), services_.documents.copyFolder().value_or(""));
   if (!file) {
     Diagnostics::say() << "cannot read " << target.fileUrl() << "; nothing opened";
+    JobFailure::report("share:" + shareUrl,
+                       "\"" + target.fileUrl() +
+                           "\" was not opened: the share could not be reached or the file is not "
+                           "there. Check the network and that the server lets you in.");
     return;
   }
   services_.documents.openFile(*file, true);

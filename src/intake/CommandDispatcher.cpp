@@ -3,6 +3,7 @@
 #include "config/TableViewControler.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
+#include "core/JobFailure.h"
 #include "core/JobText.h"
 #include "core/TextValue.h"
 #include "documents/DocumentCommands.h"
@@ -37,6 +38,7 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
   if (services_.printSystem.printerNames().empty()) {
     Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
                        << "\" job not carried out";
+    JobFailure::noPrinter(command.name());
     return;
   }
   // Another casing is read like a command but carried out as none.

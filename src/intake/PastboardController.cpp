@@ -4,12 +4,15 @@
 
 #include "config/TableViewControler.h"
 #include "core/Diagnostics.h"
+#include "core/JobFailure.h"
 #include "core/JobText.h"
 #include "core/Utf8.h"
 #include "intake/PrintJobProcess.h"
 #include "intake/ProductCommand.h"
+#include "ports/LoginItems.h"
 #include "ports/Paths.h"
 #include "ports/PrintSystem.h"
+#include "ports/Process.h"
 #include "ports/Ticker.h"
 #include "printing/JobValues.h"
 #include "printing/WindowsDriverPrint.h"
@@ -59,7 +62,15 @@ PastboardController::PastboardController(const Services& services)
           .job = services.job,
       }) {}
 
-void PastboardController::awakeFromNib() { getPasteboardContent(); }
+void PastboardController::awakeFromNib() {
+  const std::string program = services_.process.executablePath();
+  if (services_.loginItems.stateOf(program) == LoginItems::State::Missing) {
+    services_.loginItems.set(program, true);
+  }
+  getPasteboardContent();
+}
+
+void PastboardController::Restart() { services_.process.relaunch(); }
 
 void PastboardController::getPasteboardContent() {
   services_.ticker.start(std::chrono::milliseconds(1000), [this] { MonitorSharedFolder(); });
@@ -68,12 +79,15 @@ void PastboardController::getPasteboardContent() {
 void PastboardController::MonitorSharedFolder() {
   if (tickRunning_) return;  // a modal window of the running job is up
   const TickScope scope(tickRunning_, services_.job.printerPromptCancelled);
+  const JobFailure::Scope failures;
   try {
     tick();
   } catch (const std::exception& error) {
     // A job must never take the agent down; the timer goes on with the next tick.
     Diagnostics::say() << "job abandoned: " << error.what();
+    JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
   }
+  notices_.jobEnded(failures.failure());
 }
 
 void PastboardController::tick() {
@@ -118,6 +132,7 @@ void PastboardController::PrepareDataForPrint() {
         if (services_.printSystem.printerNames().empty()) {
           Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
                              << "\" job not carried out";
+          JobFailure::noPrinter(job->name);
           return;
         }
         sendUserDefined(*job, &services_.clipboard);

@@ -2,13 +2,17 @@
 
 #include "intake/ClipboardCarrier.h"
 #include "intake/CommandDispatcher.h"
+#include "intake/FailureNotices.h"
 #include "intake/FolderCarrier.h"
 #include "intake/PrinterPairing.h"
 
 class Clipboard;
 class DocumentCommands;
+class LoginItems;
+class Notifier;
 class Paths;
 class PrintJobProcess;
+class Process;
 class PrintSystem;
 class PrinterProcess;
 class PrinterPrompt;
@@ -41,12 +45,18 @@ class PastboardController {
     DocumentCommands& documents;
     XMLUtil& utilXML;
     TableViewControler& tableView;
+    Notifier& notifier;
+    LoginItems& loginItems;
+    Process& process;
   };
 
   explicit PastboardController(const Services& services);
 
-  // Called once after start-up; schedules the job timer.
+  // Called once after start-up: makes sure the agent starts at login (an entry the user removed
+  // comes back; one the user turned off stays off), then schedules the job timer.
   void awakeFromNib();
+  // The prompt's restart button: the agent is started again by the relaunch helper.
+  void Restart();
   void getPasteboardContent();
 
   // One tick.
@@ -65,6 +75,7 @@ class PastboardController {
   bool tickRunning_ = false;
   FolderCarrier folder_{services_.paths};
   ClipboardCarrier clipboard_{services_.clipboard};
+  FailureNotices notices_{services_.notifier};
   CommandDispatcher commands_;
   PrinterPairing pairing_;
 };

@@ -2,16 +2,16 @@
 
 #include <QDialog>
 
-#include "core/Diagnostics.h"
 #include "ui_PrinterPrompt.h"
 
 QtPrinterPrompt::QtPrinterPrompt() : HUDp_(std::make_unique<QDialog>()), ui_(new Ui::HUDp) {
   ui_->setupUi(HUDp_.get());
   // Asked in the middle of a job, often while the remote-desktop window covers the screen.
   HUDp_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  // Relaunching comes with the login item; until then the wish is only noted.
-  QObject::connect(ui_->restart, &QPushButton::clicked, HUDp_.get(),
-                   [] { Diagnostics::line() << "restart requested"; });
+}
+
+void QtPrinterPrompt::onRestart(const std::function<void()>& restart) {
+  QObject::connect(ui_->restart, &QPushButton::clicked, HUDp_.get(), restart);
 }
 
 QtPrinterPrompt::~QtPrinterPrompt() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "ports/PrinterPrompt.h"
@@ -19,6 +20,8 @@ class QtPrinterPrompt final : public PrinterPrompt {
   QtPrinterPrompt(const QtPrinterPrompt&) = delete;
   QtPrinterPrompt& operator=(const QtPrinterPrompt&) = delete;
 
+  // What the restart button does.
+  void onRestart(const std::function<void()>& restart);
   void setPrinters(const std::vector<std::string>& names) override;
   void prepare(const std::string& serverPrinter,
                const std::optional<std::string>& preselected) override;

@@ -6,6 +6,7 @@
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
 #include "core/FileName.h"
+#include "core/JobFailure.h"
 #include "core/TextValue.h"
 #include "core/Utf8.h"
 #include "ports/Paths.h"
@@ -28,6 +29,13 @@ std::string jobNameFor(const std::optional<std::string>& documentName) {
   // escape sequences would reach every terminal and queue window that shows it.
   const std::string base = Utf8::withoutControls(FileName::lastComponent(*documentName));
   return base.empty() ? "Zelbrin Client" : base;
+}
+
+void notReadable(const std::string& name) {
+  Diagnostics::say() << "the document is not a readable PDF; nothing printed";
+  JobFailure::report("unreadable", "\"" + name +
+                                       "\" was not printed: it is not a PDF document that can be "
+                                       "read. Print it again from the remote session.");
 }
 
 // The dialog starts with the job's own settings.
@@ -75,7 +83,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
 
   const PdfDocument::Reading pdf = PdfDocument::read(request.document);
   if (!pdf.readable) {
-    Diagnostics::say() << "the document is not a readable PDF; nothing printed";
+    notReadable(jobNameFor(request.documentName));
     job.defaultPrinterJob = false;
     return;
   }
@@ -150,7 +158,7 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
     }
     if (go) submit(target, pdf, options);
   } else {
-    Diagnostics::say() << "the document is not a readable PDF; nothing printed";
+    notReadable(options.jobName);
   }
   settings.Job = std::string();
 }
@@ -181,5 +189,11 @@ void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
         if (showProgress) services_.progress.advance(sent);
       });
   if (showProgress) services_.progress.end();
-  if (!result.submitted) Diagnostics::say() << "printing failed: " << result.error;
+  if (!result.submitted) {
+    Diagnostics::say() << "printing failed: " << result.error;
+    JobFailure::report("print:" + printer, "\"" + options.jobName +
+                                               "\" was not printed: " + result.error +
+                                               ". Check that the printer and its print service "
+                                               "are running, then print again.");
+  }
 }

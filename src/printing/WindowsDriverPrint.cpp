@@ -3,6 +3,7 @@
 #include "core/AtomicFile.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
+#include "core/JobFailure.h"
 #include "ports/Paths.h"
 #include "ports/PrintSystem.h"
 
@@ -22,6 +23,12 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
   if (!AtomicFile::write(path, Base64::dataFromBase64String(rawData), 0600)) return;
 
   const RawSubmission result = printSystem_.printRaw(printerName, path, "Zelbrin Client");
+  if (result.result != RawSubmission::Result::Submitted) {
+    JobFailure::report("raw:" + printerName,
+                       "A job for \"" + printerName +
+                           "\" was not printed: the printer did not take it. Check that it is "
+                           "switched on and still installed, then print again.");
+  }
   switch (result.result) {
     case RawSubmission::Result::Submitted:
       return;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QUrl>
 #include <fstream>
@@ -127,6 +128,47 @@ TEST_F(AgentTest, FilesOnSharesAreMountedOnceAndOpenedFromTheShare) {
   EXPECT_EQ(open(target), first + url);
   EXPECT_EQ(agent->standardOutput().rfind("IS mounted at /", 0), 0U);
   EXPECT_NE(agent->standardOutput().find("share=team%20docs\n"), std::string::npos);
+}
+
+// The lock file names the agent that holds it on its first line.
+qint64 lockHolder(const fs::path& home) {
+  const std::string lock = readFile(home / "run" / "zelbrin-client.lock");
+  return lock.empty() ? 0 : std::stoll(lock);
+}
+
+TEST_F(AgentTest, OneAgentPerSessionWhichASecondStartBringsUpOrRestarts) {
+  startAgent();
+  const fs::path autostart = home.path() / ".config" / "autostart";
+  ASSERT_TRUE(waitFor(
+      [&] { return fs::is_directory(documents() / "ZbDataDrive") && fs::exists(autostart); }, 5s));
+  EXPECT_EQ(std::distance(fs::directory_iterator(autostart), fs::directory_iterator()), 1);
+  EXPECT_NE(readFile(autostart / "zelbrin-client.desktop")
+                .find(std::string("Exec=\"") + ZELBRIN_CLIENT_PATH + "\""),
+            std::string::npos);
+  const qint64 first = lockHolder(home.path());
+  ASSERT_GT(first, 0);
+
+  AgentProcess second(ZELBRIN_CLIENT_PATH, home.path());
+  ASSERT_TRUE(waitFor([&] { return !second.running(); }, 10s));
+  EXPECT_EQ(second.exitStatus(), 0);
+  EXPECT_TRUE(waitFor(
+      [] {
+        return runCommand("xwininfo -root -tree").find("Zelbrin Client Options") !=
+               std::string::npos;
+      },
+      5s))
+      << "the running agent shows its options window";
+
+  // Restarted through the relaunch helper: the old agent ends, a new one takes the lock.
+  AgentProcess restart(ZELBRIN_CLIENT_PATH, home.path(), {"--restart"});
+  EXPECT_TRUE(waitFor([&] { return !agent->running(); }, 10s));
+  ASSERT_TRUE(waitFor(
+      [&] {
+        const qint64 now = lockHolder(home.path());
+        return now != 0 && now != first && ::kill(now, 0) == 0;
+      },
+      10s));
+  ::kill(lockHolder(home.path()), SIGTERM);
 }
 
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply

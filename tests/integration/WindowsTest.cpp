@@ -100,7 +100,7 @@ TEST_F(WindowsTest, OptionsWindowBoxesAndButtonsReachTheirActions) {
 TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
   QMenu menu;
   QWidget about;
-  AppDelegate delegate;
+  AppDelegate delegate{paths};
   delegate.connectOutlets({.menuItem = &menu, .optionsWindow = &options.window(), .about = &about});
   delegate.awakeFromNib();
   ASSERT_NE(delegate.statusItem(), nullptr);

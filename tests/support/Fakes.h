@@ -11,10 +11,13 @@
 
 #include "intake/PrintJobProcess.h"
 #include "ports/Clipboard.h"
+#include "ports/LoginItems.h"
+#include "ports/Notifier.h"
 #include "ports/Paths.h"
 #include "ports/PrintDialog.h"
 #include "ports/PrintSystem.h"
 #include "ports/PrinterPrompt.h"
+#include "ports/Process.h"
 #include "ports/SavePanel.h"
 #include "ports/Shares.h"
 #include "ports/Ticker.h"
@@ -218,4 +221,27 @@ struct ScriptedSavePanel final : SavePanel {
   }
   std::optional<std::string> answer;
   std::vector<std::string> suggested;
+};
+
+struct RecordingNotifier final : Notifier {
+  void notify(const std::string& /*title*/, const std::string& text) override {
+    told.push_back(text);
+  }
+  std::vector<std::string> told;
+};
+
+// The agent as a process, and its login items, as the job monitor sees them at start-up.
+struct FakeProcess final : Process, LoginItems {
+  std::string executablePath() const override { return "/opt/zelbrin/bin/zelbrin-client"; }
+  bool relaunch() override { return (++relaunches, true); }
+  State stateOf(const std::string& /*program*/) const override { return state; }
+  bool set(const std::string& program, bool on) override {
+    added.push_back(program);
+    state = on ? State::On : State::Off;
+    return true;
+  }
+  std::string folder() const override { return {}; }
+  State state = State::Missing;
+  std::vector<std::string> added;
+  int relaunches = 0;
 };

@@ -44,6 +44,9 @@ struct IntakeHarness {
   Log log{paths};
   MD5HashCompare digests;
   RecordingFolderJobs folderJobs{{printSystem, log, digests, printer, saver, opener}};
+  RecordingNotifier notifier;
+  FakeProcess process;
   PastboardController controller{{clipboard, paths, printSystem, ticker, folderJobs, job, printer,
-                                  rawPrinter, workspace, prompt, documents, utilXML, tableView}};
+                                  rawPrinter, workspace, prompt, documents, utilXML, tableView,
+                                  notifier, process, process}};
 };

@@ -263,6 +263,26 @@ TEST_F(IntakeTest, FolderJobsAreAllLoggedAndRoutedByTheirExactKeyword) {
   EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
 }
 
+TEST_F(IntakeTest, StartUpAddsAMissingLoginItemAndFailedJobsAreToldOnce) {
+  controller.awakeFromNib();
+  EXPECT_EQ(process.added, std::vector<std::string>{"/opt/zelbrin/bin/zelbrin-client"});
+  process.state = LoginItems::State::Off;
+  controller.awakeFromNib();
+  EXPECT_EQ(process.added.size(), 1U) << "an item the user turned off stays off";
+
+  printSystem.printers.clear();
+  onClipboard(sent("ZelbrinDefault"));
+  ASSERT_EQ(notifier.told.size(), 1U);
+  EXPECT_NE(notifier.told[0].find("\"report.pdf\" was not printed"), std::string::npos);
+  onClipboard(sent("ZelbrinPrinter", makePdf(100, 200)));
+  EXPECT_EQ(notifier.told.size(), 1U) << "the same cause within a minute: no storm";
+  onClipboard(sent("ZelbrinSave"));
+  EXPECT_EQ(notifier.told.size(), 1U) << "nothing for a job that went well";
+  printSystem.printers = {"Office Printer"};
+  onClipboard(sent("ZelbrinPrinter", "not a PDF"));
+  EXPECT_EQ(notifier.told.size(), 2U) << "another cause";
+}
+
 TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   tableView.WriteSettings("MappedSettings", "1");
   prompt.answer.selected = "Label Printer";

@@ -3,8 +3,10 @@
 
 #include "config/Log.h"
 #include "config/PrinterPair.h"
+#include "config/RedirectedFolderSetup.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "platform/XdgLoginItems.h"
 #include "ports/Alert.h"
 #include "printing/Settings.h"
 #include "support/Fakes.h"
@@ -178,6 +180,59 @@ TEST_F(StoresTest, OptionsWindowActions) {
 
   store.Log(PlainCheckBox{0});
   EXPECT_FALSE(fs::exists(logFile())) << "switching the log off deletes it";
+}
+
+TEST_F(StoresTest, StartUpMakesTheRedirectedFolderAndRemovesTheOldOneWithoutFollowingLinks) {
+  const std::string documents = paths.documentsDirectory();
+  const fs::path drive = home.path() / "Documents" / "ZbDataDrive";
+  // Switch off, no value, a file in the way: nothing is made or touched.
+  for (const char* settings : {"<Root><Settings RedirectedFolder=\"0\"/></Root>", "<Root/>"}) {
+    writeFile(settingsFile(), settings);
+    RedirectedFolderSetup::CreateMappedFolder(documents);
+    EXPECT_FALSE(fs::exists(drive)) << settings;
+  }
+  writeFile(settingsFile(), "unreadable");  // "": made as if switched on
+  writeFile(drive, "a file");
+  RedirectedFolderSetup::CreateMappedFolder(documents);
+  EXPECT_EQ(readFile(drive), "a file");
+  fs::remove(drive);
+  RedirectedFolderSetup::CreateMappedFolder(documents);
+  EXPECT_TRUE(fs::is_directory(drive));
+
+  const fs::path old = home.path() / "Documents" / "ZelbrinDrive";
+  writeFile(old / "inner" / "pjob.data", "old job");
+  RedirectedFolderSetup::OldFolderRemove(documents);
+  EXPECT_FALSE(fs::exists(old));
+  writeFile(home.path() / "keep" / "precious.txt", "mine");
+  fs::create_directory_symlink(home.path() / "keep", old);
+  RedirectedFolderSetup::OldFolderRemove(documents);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(old)));
+  EXPECT_EQ(readFile(home.path() / "keep" / "precious.txt"), "mine") << "a link is not followed";
+}
+
+// Autostart entries, as the desktops' own settings read and write them.
+TEST_F(StoresTest, LoginItemsAreOnePerProgramPathAndTheUsersChoiceStays) {
+  XdgLoginItems items((home.path() / "autostart").string());
+  const std::string agent = "/opt/Zelbrin \"Client\"/bin/zelbrin-client";
+  EXPECT_EQ(items.stateOf(agent), LoginItems::State::Missing);
+  ASSERT_TRUE(items.set(agent, true));
+  const fs::path entry = home.path() / "autostart" / "zelbrin-client.desktop";
+  EXPECT_NE(readFile(entry).find("Exec=\"/opt/Zelbrin \\\\\"Client\\\\\"/bin/zelbrin-client\""),
+            std::string::npos);
+  EXPECT_EQ(items.stateOf(agent), LoginItems::State::On);
+  EXPECT_EQ(items.stateOf("/usr/bin/zelbrin-client"), LoginItems::State::Missing)
+      << "a copy elsewhere is another program";
+  ASSERT_TRUE(items.set("/usr/bin/zelbrin-client", true));
+  EXPECT_TRUE(fs::exists(home.path() / "autostart" / "zelbrin-client-2.desktop"));
+
+  // Turned off in the desktop's settings: off, and turned on again from the options window.
+  writeFile(entry, readFile(entry) + "Hidden=true\n");
+  EXPECT_EQ(items.stateOf(agent), LoginItems::State::Off);
+  ASSERT_TRUE(items.set(agent, true));
+  EXPECT_EQ(items.stateOf(agent), LoginItems::State::On);
+  ASSERT_TRUE(items.set(agent, false));
+  EXPECT_EQ(items.stateOf(agent), LoginItems::State::Off);
+  EXPECT_TRUE(fs::exists(entry)) << "kept, switched off, so the next start leaves it alone";
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+#include "core/JobFailure.h"
+
+#include "core/FileName.h"
+
+namespace JobFailure {
+
+namespace {
+Scope* current = nullptr;
+}  // namespace
+
+Scope::Scope() : outer_(current) { current = this; }
+
+Scope::~Scope() { current = outer_; }
+
+void report(std::string_view cause, std::string message) {
+  if (current == nullptr || current->failure_) return;
+  current->failure_ = Failure{std::string(cause), std::move(message)};
+}
+
+void noPrinter(std::string_view documentName) {
+  const std::string name(FileName::lastComponent(documentName));
+  report("no-printer", (name.empty() ? std::string("A job") : "\"" + name + "\"") +
+                           " was not printed: this computer has no printer. Add one in the "
+                           "printer settings, then print again.");
+}
+
+}  // namespace JobFailure

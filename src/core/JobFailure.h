@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Why the job being carried out failed, kept for telling the user once the job has ended: the
+// lines on standard error reach nobody at the desk. Only the first failure of a job is kept.
+// Main thread only.
+namespace JobFailure {
+
+struct Failure {
+  std::string cause;    // a short key: the same cause is not told again within a minute
+  std::string message;  // for the user: what happened to which document, and what to do
+};
+
+// Records a failure of the running job; outside a job it is ignored.
+void report(std::string_view cause, std::string message);
+
+// The job's document could not be printed because no printer is installed.
+void noPrinter(std::string_view documentName);
+
+// One job: failures reported while it lives are the job's.
+class Scope {
+ public:
+  Scope();
+  ~Scope();
+  Scope(const Scope&) = delete;
+  Scope& operator=(const Scope&) = delete;
+  const std::optional<Failure>& failure() const { return failure_; }
+
+ private:
+  friend void report(std::string_view, std::string);
+  Scope* outer_;
+  std::optional<Failure> failure_;
+};
+
+}  // namespace JobFailure

@@ -1,0 +1,32 @@
+#include "platform/QtProcess.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+
+#include "core/Diagnostics.h"
+
+std::string QtProcess::executablePath() const {
+  return QCoreApplication::applicationFilePath().toStdString();
+}
+
+bool QtProcess::relaunch() {
+  const QString helper =
+      QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kRelaunchHelper);
+  if (!QFileInfo(helper).isExecutable()) {
+    Diagnostics::say() << "cannot restart: " << helper.toStdString()
+                       << " is missing; Zelbrin Client keeps running";
+    return false;
+  }
+  const QStringList arguments{QCoreApplication::applicationFilePath(), QString::number(::getpid())};
+  if (!QProcess::startDetached(helper, arguments)) {
+    Diagnostics::say() << "cannot start " << helper.toStdString()
+                       << "; Zelbrin Client keeps running";
+    return false;
+  }
+  // The helper waits until this process has ended; quitting unwinds any job that is running.
+  QCoreApplication::quit();
+  return true;
+}
