@@ -36,8 +36,9 @@ std::optional<std::string> readRegularFile(const std::string& path) {
   return std::move(read->content);
 }
 
-std::optional<StampedContent> readRegularFileStamped(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+std::optional<StampedContent> readRegularFileStamped(const std::string& path, bool followLinks) {
+  const int fd =
+      ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW));
   if (fd < 0) return std::nullopt;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

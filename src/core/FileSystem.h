@@ -24,8 +24,10 @@ struct StampedContent {
   std::string content;
   Stamp stamp;  // of the file as it was read
 };
-// Like readRegularFile, with the stamp of the file that was read.
-std::optional<StampedContent> readRegularFileStamped(const std::string& path);
+// Like readRegularFile, with the stamp of the file that was read. Without followLinks a symbolic
+// link is not read at all.
+std::optional<StampedContent> readRegularFileStamped(const std::string& path,
+                                                     bool followLinks = true);
 
 // The whole content of a regular file; nothing when it is missing, unreadable, a folder or any
 // other kind of file (a FIFO would block the tick for good).

@@ -24,8 +24,9 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
     stuck_.reset();
   }
   Job job{.text = std::nullopt, .jobStamp = std::nullopt, .markerStamp = *marker};
+  // The remote side writes plain files; a link there would print whatever file it points to.
   if (std::optional<FileSystem::StampedContent> read =
-          FileSystem::readRegularFileStamped(jobFile)) {
+          FileSystem::readRegularFileStamped(jobFile, false)) {
     job.text = std::move(read->content);
     job.jobStamp = read->stamp;
   }

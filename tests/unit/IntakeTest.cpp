@@ -68,6 +68,16 @@ TEST_F(IntakeTest, FolderFirstOneJobPerTickAndNoTickInsideAJob) {
   controller.MonitorSharedFolder();
   EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
 
+  // A job file that is a link is not followed: no other file of the user's is ever printed.
+  const fs::path elsewhere = home.path() / "elsewhere.data";
+  writeFile(elsewhere, JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Folder));
+  fs::create_symlink(elsewhere, drive() / "pjob.data");
+  writeFile(drive() / "pjobd.data", "");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
+  EXPECT_TRUE(fs::is_empty(drive())) << "the link goes as any job file";
+  EXPECT_TRUE(fs::exists(elsewhere));
+
   // A job file without its marker is not ready.
   writeFile(drive() / "pjob.data", "not ready");
   controller.MonitorSharedFolder();
