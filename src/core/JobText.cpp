@@ -11,7 +11,7 @@ namespace {
 std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
   std::vector<std::string_view> pieces;
   std::size_t start = 0;
-  for (;;) {
+  while (pieces.size() + 1 < kPiecesRead) {
     const std::size_t at = text.find(separator, start);
     if (at == std::string_view::npos) break;
     pieces.push_back(text.substr(start, at - start));

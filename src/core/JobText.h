@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,9 +22,14 @@ inline constexpr std::string_view kZelbrinOpenUrl = "ZelbrinOpenUrl";
 inline constexpr std::string_view kUserDefinedDriver = "USERDEFINEDDRIVER";
 inline constexpr std::string_view kUserDefinedPdf = "USERDEFINEDPDF*";
 
-// The text split at every separator; n separators give n + 1 pieces, empty ones kept.
+// No reading uses a piece past the eleventh (index 10): splitting stops after the twelfth piece,
+// which holds the rest of the text, so a text full of separators costs no more than a job.
+inline constexpr std::size_t kPiecesRead = 12;
+
+// The text split at every separator, empty pieces kept: n separators give n + 1 pieces, at most
+// kPiecesRead.
 std::vector<std::string_view> fieldView(std::string_view text);
-// The text split at every "*", empty pieces kept.
+// The text split at every "*" in the same way.
 std::vector<std::string_view> starView(std::string_view text);
 
 bool hasSeparator(std::string_view text);

@@ -1,6 +1,8 @@
 #include "intake/ClipboardCarrier.h"
 
 #include "core/Crypto.h"
+#include "core/Diagnostics.h"
+#include "core/JobLimits.h"
 #include "core/JobText.h"
 #include "ports/Clipboard.h"
 
@@ -22,6 +24,12 @@ std::optional<std::string> ClipboardCarrier::take() {
   lastLookDigest_.reset();
 
   if (!content.text || !JobText::hasSeparator(*content.text)) return std::nullopt;
+  if (content.text->size() > JobLimits::maxJobTextBytes()) {
+    // Not looked at again until the clipboard changes.
+    Diagnostics::say() << "a clipboard text of " << (content.text->size() >> 20)
+                       << " MiB is over the job size limit; dropped";
+    return std::nullopt;
+  }
   std::string digest = Crypto::md5Hex(*content.text);
   lastLookDigest_ = digest;
   if (digest == hashTemp_) return std::nullopt;

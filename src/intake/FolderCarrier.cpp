@@ -5,6 +5,7 @@
 
 #include "config/TableViewControler.h"
 #include "core/Diagnostics.h"
+#include "core/JobLimits.h"
 #include "ports/Paths.h"
 
 std::string FolderCarrier::folder() const {
@@ -24,6 +25,11 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
     stuck_.reset();
   }
   Job job{.text = std::nullopt, .jobStamp = std::nullopt, .markerStamp = *marker};
+  if (const auto size = FileSystem::stamp(jobFile);
+      size && static_cast<std::uint64_t>(size->size) > JobLimits::maxJobTextBytes()) {
+    job.tooLarge = true;
+    return job;
+  }
   // The remote side writes plain files; a link there would print whatever file it points to.
   if (std::optional<FileSystem::StampedContent> read =
           FileSystem::readRegularFileStamped(jobFile, false)) {

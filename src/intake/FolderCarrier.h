@@ -19,8 +19,9 @@ class FolderCarrier {
   static constexpr std::string_view kReadyMarkerName = "pjobd.data";
 
   struct Job {
-    // Nothing when the job file is missing, unreadable or not a regular file.
+    // Nothing when the job file is missing, unreadable, not a regular file or over the limit.
     std::optional<std::string> text;
+    bool tooLarge = false;
     std::optional<FileSystem::Stamp> jobStamp;
     FileSystem::Stamp markerStamp;
   };

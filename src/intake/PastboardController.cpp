@@ -96,7 +96,12 @@ void PastboardController::tick() {
     PrepareDataForPrint();
     return;
   }
-  handleFolderJob(job->text);
+  if (job->tooLarge) {
+    Diagnostics::say() << FolderCarrier::kJobFileName
+                       << " is over the job size limit; dropped unread";
+  } else {
+    handleFolderJob(job->text);
+  }
   folder_.finish(*job);
 }
 

@@ -97,6 +97,11 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view
                         .printer = std::nullopt,
                         .promptCancelled = false};
   JobText::eraseAll(result.data, JobText::kSeparator);
+  if (result.data.empty()) {
+    // An empty raw job would feed the printer nothing and still be counted as printed.
+    Diagnostics::rejected(keyword, "it carries no printer data");
+    return std::nullopt;
+  }
 
   XMLUtil& pairs = services_.utilXML;
   const std::string key = XMLUtil::stringFilter(stars[1]);

@@ -55,7 +55,7 @@ Clipboard::Content QtClipboard::read() {
       return {false, std::nullopt};
     }
     silentOwner_ = 0;
-    if (read.text) return {true, std::move(read.text)};
+    if (read.text || read.skipped) return {true, std::move(read.text)};
   }
   const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
   if (data == nullptr || !data->hasText()) return {};

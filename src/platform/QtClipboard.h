@@ -3,6 +3,7 @@
 #include <QObject>
 #include <functional>
 
+#include "core/JobLimits.h"
 #include "platform/X11ClipboardReader.h"
 #include "ports/Clipboard.h"
 
@@ -26,7 +27,7 @@ class QtClipboard final : public QObject, public Clipboard {
   bool claim(const std::function<void()>& change, const std::function<bool(unsigned)>& took);
 
   mutable std::uint64_t changes_ = 0;
-  mutable X11ClipboardReader x11_;
+  mutable X11ClipboardReader x11_{JobLimits::maxJobTextBytes()};
   mutable unsigned lastOwner_ = 0;
   unsigned ourOwner_ = 0;
   unsigned silentOwner_ = 0;  // the owner last reported for not answering

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "core/Diagnostics.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -68,7 +70,7 @@ bool takeProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t 
 
 }  // namespace
 
-X11ClipboardReader::X11ClipboardReader() {
+X11ClipboardReader::X11ClipboardReader(std::size_t limit) : limit_(limit) {
   const char* display = std::getenv("DISPLAY");
   if (display == nullptr || *display == '\0') return;
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -171,27 +173,29 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wa
   }
   xcb_flush(connection_);
   if (type != incr_) {
+    if (text.size() > limit_) {
+      Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
+                         << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
+      result.skipped = true;
+      return result;
+    }
     result.text = std::move(text);
     return result;
   }
 
   // A large transfer: the owner announces a lower bound of the size, then hands over one piece
-  // per property change until it writes an empty one.
-  std::size_t expected = 0;
-  if (text.size() >= 4) {
-    uint32_t bound = 0;
-    std::memcpy(&bound, text.data(), 4);
-    expected = bound;
-  }
+  // per property change until it writes an empty one. The buffer grows with what arrives, never
+  // with what is announced.
   text.clear();
-  text.reserve(expected);
   deadline = Clock::now() + wait;
   for (;;) {
     const auto event = nextEvent(connection_, deadline);
     if (!event) {
       // The owner may still send the rest; it goes to a property that we no longer read.
       abandonRequest();
-      result.answered = false;
+      Diagnostics::say() << "the clipboard owner stopped in the middle of a transfer; its text "
+                            "is skipped until the clipboard changes";
+      result.skipped = true;
       return result;
     }
     if (const auto* late = answerTo(window_, *event)) dropLeftover(late->property);
@@ -209,7 +213,14 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wa
     }
     xcb_flush(connection_);
     if (text.size() == before) break;
-    deadline = Clock::now() + wait;  // an owner that keeps sending is not stuck
+    if (text.size() > limit_) {
+      abandonRequest();
+      Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
+                         << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
+      result.skipped = true;
+      return result;
+    }
+    deadline = Clock::now() + wait;  // an honest owner that keeps sending is not stuck
   }
   result.text = std::move(text);
   return result;

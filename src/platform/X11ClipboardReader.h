@@ -13,8 +13,9 @@ struct xcb_connection_t;
 // job text of tens of megabytes costs four to five times its size in memory.
 class X11ClipboardReader {
  public:
-  // Nothing usable when there is no X display (Wayland without XWayland, or none at all).
-  X11ClipboardReader();
+  // Nothing usable when there is no X display (Wayland without XWayland, or none at all). A text
+  // longer than `limit` bytes is not read.
+  explicit X11ClipboardReader(std::size_t limit);
   ~X11ClipboardReader();
   X11ClipboardReader(const X11ClipboardReader&) = delete;
   X11ClipboardReader& operator=(const X11ClipboardReader&) = delete;
@@ -22,16 +23,19 @@ class X11ClipboardReader {
   bool usable() const { return connection_ != nullptr; }
 
   struct Result {
-    bool answered = false;            // false: no answer yet, or the transfer broke off
-    std::optional<std::string> text;  // nothing when the owner offers no UTF-8 text
+    bool answered = false;            // false: no answer yet
+    std::optional<std::string> text;  // nothing when the owner offers no UTF-8 text, or a text
+                                      // over the limit, or broke off a transfer in pieces
+    bool skipped = false;             // a text was on offer but is not read (the two cases above)
   };
   // Waits at most `wait` for the owner's answer, and as long again for each piece of a large
-  // transfer. `changes` must grow whenever the clipboard may have changed, a new owner included.
-  // While it stays the same, a request that an earlier call gave up on is waited for again
-  // rather than made anew: a remote-desktop client answers only once it has fetched the text
-  // from the server, and refuses a second request in the meantime.
-  // Must not be used while this process owns the clipboard: our own event loop is what would
-  // have to answer.
+  // transfer. A transfer that breaks off or passes the limit counts as answered without text, so
+  // that the same content is not read again until it changes. `changes` must grow whenever the
+  // clipboard may have changed, a new owner included. While it stays the same, a request that an
+  // earlier call gave up on is waited for again rather than made anew: a remote-desktop client
+  // answers only once it has fetched the text from the server, and refuses a second request in the
+  // meantime. Must not be used while this process owns the clipboard: our own event loop is what
+  // would have to answer.
   Result read(std::chrono::milliseconds wait, std::uint64_t changes);
   // The window that owns the clipboard now, as the X server sees it (0: none, or no display).
   unsigned owner();
@@ -47,6 +51,7 @@ class X11ClipboardReader {
   void dropLeftover(unsigned property);
   unsigned property() const { return properties_[current_]; }
 
+  std::size_t limit_;
   xcb_connection_t* connection_ = nullptr;
   unsigned window_ = 0;
   unsigned clipboard_ = 0;

@@ -2,13 +2,21 @@
 
 #include "printing/PdfDocument.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
 #include <exception>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <set>
 #include <vector>
+
+#include "core/Diagnostics.h"
 
 namespace PdfDocument {
 
@@ -64,11 +72,10 @@ std::optional<PageSize> firstPageOf(QPDFObjectHandle pages) {
   return std::nullopt;
 }
 
-}  // namespace
-
-Reading read(std::string_view bytes) {
+Reading readWith(std::string_view bytes, bool repair) {
   QPDF pdf;
   pdf.setSuppressWarnings(true);
+  pdf.setAttemptRecovery(repair);
   try {
     // qpdf reads straight from the caller's bytes, without a copy; empty input has no pointer.
     pdf.processMemoryFile("document", bytes.empty() ? "" : bytes.data(), bytes.size());
@@ -82,6 +89,54 @@ Reading read(std::string_view bytes) {
     // A loop in the objects on the way to page 1 costs only the size.
     return {true, std::nullopt};
   }
+}
+
+// Repair in a child process that is killed when its time is up: qpdf's repair of a broken
+// cross-reference table has no bound (a few megabytes of the wrong kind keep it busy for
+// minutes), and the agent must not stall with it.
+Reading readRepairedAside(std::string_view bytes, std::chrono::milliseconds budget) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return {};
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return {};
+  }
+  if (child == 0) {
+    ::close(ends[0]);
+    const Reading reading = readWith(bytes, true);
+    const double answer[3] = {reading.readable ? 1.0 : 0.0,
+                              reading.firstPageSize ? reading.firstPageSize->width : -1.0,
+                              reading.firstPageSize ? reading.firstPageSize->height : -1.0};
+    [[maybe_unused]] const ssize_t written = ::write(ends[1], answer, sizeof answer);
+    ::_exit(0);
+  }
+  ::close(ends[1]);
+  double answer[3] = {0, -1, -1};
+  pollfd ready{ends[0], POLLIN, 0};
+  const bool answered = ::poll(&ready, 1, static_cast<int>(budget.count())) == 1 &&
+                        ::read(ends[0], answer, sizeof answer) == sizeof answer;
+  ::close(ends[0]);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  if (!answered) {
+    Diagnostics::say() << "the PDF's damage could not be repaired within "
+                       << budget.count() / 1000.0 << " s; it is refused";
+    return {};
+  }
+  Reading reading;
+  reading.readable = answer[0] == 1.0;
+  if (answer[1] >= 0) reading.firstPageSize = PageSize{answer[1], answer[2]};
+  return reading;
+}
+
+}  // namespace
+
+Reading read(std::string_view bytes, std::chrono::milliseconds repairBudget) {
+  const Reading reading = readWith(bytes, false);
+  if (reading.readable) return reading;
+  return readRepairedAside(bytes, repairBudget);
 }
 
 }  // namespace PdfDocument

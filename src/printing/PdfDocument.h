@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string_view>
 
@@ -17,7 +18,9 @@ struct Reading {
 };
 
 // Reads only the objects on the way to page 1, so the cost does not grow with the page count or
-// the size of the content.
-Reading read(std::string_view bytes);
+// the size of the content. A damaged document is repaired, within the budget, in a child
+// process; one that takes longer is unreadable.
+Reading read(std::string_view bytes,
+             std::chrono::milliseconds repairBudget = std::chrono::seconds(5));
 
 }  // namespace PdfDocument

@@ -11,7 +11,7 @@ namespace {
 
 TEST(ClipboardTest, LateAnswersAndStalledTransfersNeverFeedTheNextRead) {
   RemoteClipboardOwner owner;
-  X11ClipboardReader reader;
+  X11ClipboardReader reader(4096);
   std::uint64_t changes = 0;
   owner.offer("job 0");
   owner.answerLate(300ms);
@@ -36,6 +36,14 @@ TEST(ClipboardTest, LateAnswersAndStalledTransfersNeverFeedTheNextRead) {
   // The stalled transfer goes on late, while the next text is read.
   pieces.offer("the next text, which comes in pieces too");
   EXPECT_EQ(reader.read(10s, ++changes).text, "the next text, which comes in pieces too");
+
+  // An owner that keeps sending is read up to the limit, and no further.
+  pieces.answerLate(0ms);
+  pieces.offer(std::string(5000, 'b'));
+  const auto endless = reader.read(10s, ++changes);
+  EXPECT_TRUE(endless.answered && endless.skipped && !endless.text);
+  pieces.offer("small again");
+  EXPECT_EQ(reader.read(10s, ++changes).text, "small again");
 }
 
 }  // namespace

@@ -61,6 +61,9 @@ TEST(JobText, ReadingsRejectWhatTheyCannotRead) {
        {"\xff", "ab\xc3", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "12345678\x80"}) {
     EXPECT_FALSE(Utf8::isValid(invalid)) << invalid;
   }
+  // A text of nothing but separators costs no more than a job.
+  EXPECT_EQ(JobText::starView(std::string(1'000'000, '*')).size(), JobText::kPiecesRead);
+  EXPECT_EQ(JobText::folderSettings(std::string(1'000'000, '*')), std::nullopt);
 }
 
 // The decoding rule in its plainest form: every byte outside the alphabet is skipped.

@@ -35,6 +35,15 @@ TEST(PdfDocument, FirstPageSizeAsTheTreeGivesIt) {
       {"not a PDF at all\n", "unreadable"},
   };
   for (const auto& [pdf, size] : cases) EXPECT_EQ(sizeOf(pdf), size) << pdf.substr(0, 200);
+
+  // A broken cross-reference table is repaired, aside and within a budget: a megabyte of the
+  // kind that keeps qpdf's repair busy for many seconds is refused instead.
+  std::string broken = makePdf(100, 200);
+  broken.replace(broken.find("xref"), 4, "xxxx");
+  EXPECT_EQ(sizeOf(broken), "100x200");
+  std::string hostile = "%PDF-1.4\n";
+  while (hostile.size() < 1'000'000) hostile += "% 1 0 obj << /Type /Page >> endobj\n";
+  EXPECT_FALSE(PdfDocument::read(hostile, std::chrono::milliseconds(300)).readable);
 }
 
 class PrintingTest : public ::testing::Test, protected IntakeHarness {
