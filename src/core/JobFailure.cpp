@@ -24,4 +24,12 @@ void noPrinter(std::string_view documentName) {
                            "printer settings, then print again.");
 }
 
+void printServiceDown(std::string_view documentName) {
+  const std::string name(FileName::lastComponent(documentName));
+  report("print-service-down",
+         (name.empty() ? std::string("A job") : "\"" + name + "\"") +
+             " waits: the print service (CUPS) does not answer. It is carried out once CUPS runs "
+             "again; check that it is running.");
+}
+
 }  // namespace JobFailure

@@ -20,6 +20,9 @@ void report(std::string_view cause, std::string message);
 // The job's document could not be printed because no printer is installed.
 void noPrinter(std::string_view documentName);
 
+// The job waits because the print service does not answer.
+void printServiceDown(std::string_view documentName);
+
 // One job: failures reported while it lives are the job's.
 class Scope {
  public:

@@ -99,31 +99,40 @@ void PastboardController::tick() {
   if (job->tooLarge) {
     Diagnostics::say() << FolderCarrier::kJobFileName
                        << " is over the job size limit; dropped unread";
-  } else {
-    handleFolderJob(job->text);
+  } else if (!handleFolderJob(job->text)) {
+    return;  // the job waits in the folder
   }
   folder_.finish(*job);
 }
 
-void PastboardController::handleFolderJob(const std::optional<std::string>& text) {
+bool PastboardController::printServiceAnswers() {
+  services_.printSystem.printerNames();
+  if (services_.printSystem.serviceAnswered()) return true;
+  JobFailure::printServiceDown("");
+  return false;
+}
+
+bool PastboardController::handleFolderJob(const std::optional<std::string>& text) {
   const std::string jobFile(FolderCarrier::kJobFileName);
   if (!text) {
     Diagnostics::say() << "ready marker without a readable " << jobFile << "; job dropped";
-    return;
+    return true;
   }
   if (!Utf8::isValid(*text)) {
     Diagnostics::say() << jobFile << " is not UTF-8 text; job dropped";
-    return;
+    return true;
   }
   const std::string_view keyword = JobText::keyword(*text);
   const JobText::Kind kind = JobText::classify(keyword);
   if (kind != JobText::Kind::UserDefinedDriver && kind != JobText::Kind::UserDefinedPdf) {
-    services_.folderJobs.PreProcessDocumentZelbrin(*text);
-    return;
+    return services_.folderJobs.PreProcessDocumentZelbrin(*text);
   }
+  // Without an answer from CUPS every pair would look stale and be forgotten.
+  if (!printServiceAnswers()) return false;
   if (const auto job = pairing_.UserDefined(JobText::upperCased(keyword), *text)) {
     sendUserDefined(*job, nullptr);
   }
+  return true;
 }
 
 void PastboardController::PrepareDataForPrint() {
@@ -133,6 +142,10 @@ void PastboardController::PrepareDataForPrint() {
   switch (JobText::classify(keyword)) {
     case JobText::Kind::UserDefinedDriver:
     case JobText::Kind::UserDefinedPdf:
+      if (!printServiceAnswers()) {
+        clipboard_.forgetLastJob();  // read again on the next tick
+        return;
+      }
       if (const auto job = pairing_.UserDefined(keyword, *text)) {
         if (services_.printSystem.printerNames().empty()) {
           Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)

@@ -66,7 +66,10 @@ class PastboardController {
 
  private:
   void tick();
-  void handleFolderJob(const std::optional<std::string>& text);
+  // False when the job waits in the folder for a later tick.
+  bool handleFolderJob(const std::optional<std::string>& text);
+  // Whether CUPS answers now; when it does not, the job is told to wait.
+  bool printServiceAnswers();
   // Prints a user-defined job on its local printer; the clipboard is emptied after a PDF that
   // came from it.
   void sendUserDefined(const UserDefinedJob& job, Clipboard* pasteboard);

@@ -30,7 +30,9 @@ class PrintJobProcess {
   explicit PrintJobProcess(const Services& services) : services_(services) {}
   virtual ~PrintJobProcess() = default;
 
-  virtual void PreProcessDocumentZelbrin(std::string_view text);
+  // False when the job waits (a print job while the print service does not answer): its files
+  // stay for a later tick, nothing is logged or remembered of it.
+  virtual bool PreProcessDocumentZelbrin(std::string_view text);
   // The job's settings; nothing when the text lacks a field they need.
   std::optional<Settings> ReadDocument(std::string_view text);
 

@@ -2,18 +2,31 @@
 
 #include <cups/cups.h>
 
+#include <cerrno>
+#include <cstring>
 #include <span>
 #include <string>
+
+#include "platform/CupsHandles.h"
 
 // Owns the destination list of one cupsGetDests2 call; the agent runs for weeks and asks CUPS
 // on every job, so nothing it receives may leak.
 class CupsDestinations {
  public:
+  // Asked over a connection of our own, whose waits are bounded.
   CupsDestinations() {
-    count_ = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests_);
+    const CupsConnection http = connectToScheduler();
+    if (!http) {
+      status_ = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+      error_ = std::strerror(errno);
+      return;
+    }
+    count_ = cupsGetDests2(http.get(), &dests_);
     // Read at once: the next libcups call overwrites it.
     status_ = cupsLastError();
     error_ = cupsLastErrorString() != nullptr ? cupsLastErrorString() : "";
+    // A request given up on after the timeout leaves errno's "Success" as its text.
+    if (!answered() && (error_.empty() || error_ == "Success")) error_ = "it does not answer";
   }
   ~CupsDestinations() { cupsFreeDests(count_, dests_); }
   CupsDestinations(const CupsDestinations&) = delete;

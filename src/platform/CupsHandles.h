@@ -53,7 +53,17 @@ class CupsOptions {
 // opened the way libcups opens its default one. A job gets its own connection so that a
 // transfer broken half-way never leaves the shared default connection in the middle of a
 // request.
+// Every wait on it is bounded: a scheduler that is stopped or frozen (it accepts the connection
+// but never answers) costs a few seconds, not the minutes of libcups's defaults.
+inline constexpr int kSchedulerTimeoutMs = 5000;
+
 inline CupsConnection connectToScheduler() {
-  return CupsConnection(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                                     1, 30000, nullptr));
+  CupsConnection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                   kSchedulerTimeoutMs, nullptr));
+  if (http) {
+    // Returning 0 from the callback gives up the request that is waiting.
+    httpSetTimeout(
+        http.get(), kSchedulerTimeoutMs / 1000.0, [](http_t*, void*) { return 0; }, nullptr);
+  }
+  return http;
 }

@@ -12,6 +12,8 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #include <cups/ppd.h>
+
+#include "platform/CupsHandles.h"
 #pragma GCC diagnostic pop
 
 namespace CupsPpd {
@@ -58,8 +60,9 @@ std::optional<std::vector<std::string>> inputSlots(const char* queue) {
   time_t modified = 0;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  if (cupsGetPPD3(CUPS_HTTP_DEFAULT, queue, &modified, buffer.data(), buffer.size()) !=
-      HTTP_STATUS_OK) {
+  const CupsConnection http = connectToScheduler();
+  if (!http) return std::nullopt;
+  if (cupsGetPPD3(http.get(), queue, &modified, buffer.data(), buffer.size()) != HTTP_STATUS_OK) {
     return std::nullopt;
   }
   const PpdFile ppd(ppdOpenFile(buffer.data()));

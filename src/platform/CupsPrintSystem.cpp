@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Diagnostics.h"
 #include "platform/CupsDestinations.h"
 #include "platform/CupsHandles.h"
 #include "platform/CupsPpd.h"
@@ -176,6 +177,15 @@ const cups_dest_t* CupsPrintSystem::resolve(const CupsDestinations& dests,
 
 std::vector<std::string> CupsPrintSystem::printerNames() {
   const CupsDestinations dests;
+  // Said once when the scheduler stops answering and once when it is back, not on every tick.
+  if (dests.answered() != answered_) {
+    answered_ = dests.answered();
+    if (answered_) {
+      Diagnostics::say() << "the print service (CUPS) answers again";
+    } else {
+      Diagnostics::say() << unreachable(dests.error()) << "; print jobs wait until it answers";
+    }
+  }
   std::vector<std::string> names;
   names.reserve(static_cast<std::size_t>(dests.count()));
   for (const cups_dest_t& dest : dests.all()) {

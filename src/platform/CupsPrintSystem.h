@@ -11,6 +11,7 @@ class CupsDestinations;
 class CupsPrintSystem final : public PrintSystem {
  public:
   std::vector<std::string> printerNames() override;
+  bool serviceAnswered() const override { return answered_; }
   std::optional<std::string> defaultPrinter() override;
   std::optional<std::vector<std::string>> inputSlots(const std::string& printerName) override;
   PrintSubmission printPdf(const std::string& printerName, std::string_view pdf,
@@ -27,4 +28,6 @@ class CupsPrintSystem final : public PrintSystem {
   // The queue a printer name stands for: descriptions first, then queue names, both compared
   // exactly. Instances of lpoptions are never matched.
   static const cups_dest_t* resolve(const CupsDestinations& dests, const std::string& name);
+
+  bool answered_ = true;
 };

@@ -63,6 +63,9 @@ class PrintSystem {
   virtual ~PrintSystem() = default;
 
   virtual std::vector<std::string> printerNames() = 0;
+  // Whether the print service answered the last printerNames(): an empty list from a service
+  // that is down or frozen means "not now", not "no printer".
+  virtual bool serviceAnswered() const { return true; }
   // Whether a printer of exactly that name is installed.
   bool hasPrinter(const std::string& name) {
     const std::vector<std::string> names = printerNames();

@@ -103,10 +103,10 @@ struct FakeTicker final : Ticker {
 // The real folder dispatcher, with a record of what it was given.
 struct RecordingFolderJobs final : PrintJobProcess {
   using PrintJobProcess::PrintJobProcess;
-  void PreProcessDocumentZelbrin(std::string_view text) override {
+  bool PreProcessDocumentZelbrin(std::string_view text) override {
     received.emplace_back(text);
     if (duringJob) duringJob();
-    PrintJobProcess::PreProcessDocumentZelbrin(text);
+    return PrintJobProcess::PreProcessDocumentZelbrin(text);
   }
   std::vector<std::string> received;
   std::function<void()> duringJob;  // runs inside the job, as a modal window's event loop would
@@ -131,8 +131,9 @@ struct RecordingPrintSystem final : PrintSystem {
   };
   std::vector<std::string> printerNames() override {
     ++nameQueries;
-    return printers;
+    return down ? std::vector<std::string>{} : printers;
   }
+  bool serviceAnswered() const override { return !down; }
   std::optional<std::string> defaultPrinter() override { return defaultName; }
   std::optional<std::vector<std::string>> inputSlots(const std::string& printer) override {
     if (printer != "Office Printer") return std::nullopt;
@@ -158,6 +159,7 @@ struct RecordingPrintSystem final : PrintSystem {
   std::vector<std::string> printers{"Office Printer", "Label Printer"};
   std::optional<std::string> defaultName = "Office Printer";
   std::vector<std::string> rawRefusing;  // printers that do not take raw data
+  bool down = false;                     // CUPS stopped or frozen
   RawSubmission::Result rawResult = RawSubmission::Result::Submitted;
   std::vector<PdfJob> pdfJobs;
   std::vector<std::string> rawJobs;  // the bytes of each

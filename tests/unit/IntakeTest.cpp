@@ -293,6 +293,33 @@ TEST_F(IntakeTest, StartUpAddsAMissingLoginItemAndFailedJobsAreToldOnce) {
   EXPECT_EQ(notifier.told.size(), 2U) << "another cause";
 }
 
+// A stopped or frozen CUPS is no reason to lose a job, nor to forget a pair.
+TEST_F(IntakeTest, JobsWaitWhileThePrintServiceDoesNotAnswer) {
+  const auto whileDown = [&](const std::function<void()>& job) {
+    const std::size_t before = printSystem.pdfJobs.size() + printSystem.rawJobs.size();
+    printSystem.down = true;
+    job();
+    controller.MonitorSharedFolder();
+    EXPECT_EQ(printSystem.pdfJobs.size() + printSystem.rawJobs.size(), before);
+    printSystem.down = false;
+    controller.MonitorSharedFolder();
+  };
+  const std::string text = JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard);
+  whileDown([&] { onClipboard(text); });
+  EXPECT_EQ(printSystem.pdfJobs.size(), 1U) << "carried out once CUPS answers";
+  EXPECT_NE(notifier.told.at(0).find("waits"), std::string::npos);
+
+  whileDown([&] {
+    putFolderJob(JobTextComposer::compose(sent("ZelbrinPrinter", makePdf(1, 2)), Channel::Folder));
+  });
+  EXPECT_EQ(printSystem.pdfJobs.size(), 2U);
+  EXPECT_TRUE(fs::is_empty(drive()));
+
+  utilXML.addElementToXML("Zebra", "Label Printer");
+  whileDown([&] { onClipboard(userDefined("USERDEFINEDDRIVER", "Zebra", "raw")); });
+  EXPECT_EQ(printSystem.rawJobs, std::vector<std::string>{"raw"});
+}
+
 TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   tableView.WriteSettings("MappedSettings", "1");
   prompt.answer.selected = "Label Printer";
