@@ -31,6 +31,11 @@ std::string jobNameFor(const std::optional<std::string>& documentName) {
   return base.empty() ? "Zelbrin Client" : base;
 }
 
+std::string withoutFullStop(std::string text) {
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
 void notReadable(const std::string& name) {
   Diagnostics::say() << "the document is not a readable PDF; nothing printed";
   JobFailure::report("unreadable", "\"" + name +
@@ -191,8 +196,8 @@ void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
   if (showProgress) services_.progress.end();
   if (!result.submitted) {
     Diagnostics::say() << "printing failed: " << result.error;
-    JobFailure::report("print:" + printer, "\"" + options.jobName +
-                                               "\" was not printed: " + result.error +
+    JobFailure::report("print:" + printer, "\"" + options.jobName + "\" was not printed: " +
+                                               withoutFullStop(result.error) +
                                                ". Check that the printer and its print service "
                                                "are running, then print again.");
   }
