@@ -23,7 +23,7 @@ Application::Application()
           .paths = paths_,
       }),
       rawPrinter_(printSystem_, paths_),
-      documents_(savePanel_, workspace_, paths_),
+      documents_(savePanel_, workspace_, fileTypes_, paths_),
       saver_(documents_),
       opener_(OpenPrintJob::Services{
           .documents = documents_,
