@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 
+#include "config/LeftoverFiles.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
 #include "intake/MD5HashCompare.h"
@@ -98,6 +99,8 @@ void Application::start() {
     Diagnostics::say() << "OpenSSL offers no MD5 here; a clipboard job offered twice may "
                           "be carried out twice";
   }
+  // Before any job can write there: copies of old documents and cut-short writes go.
+  LeftoverFiles::removeAtStart(paths_);
   // The switches and the pair table are settled before the first tick can read them.
   tableView_.awakeFromNib();
   appDelegate_.awakeFromNib();
