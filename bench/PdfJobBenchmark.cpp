@@ -28,6 +28,7 @@
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
 #include "platform/QtClipboard.h"
+#include "platform/QtFileTypes.h"
 #include "platform/StandardPaths.h"
 #include "ports/CheckBox.h"
 #include "printing/JobValues.h"
@@ -138,7 +139,8 @@ int runAgentTick() {
   ScriptedSavePanel savePanel;
   NoShares shares;
   ServerLogin login;
-  DocumentCommands documents(savePanel, workspace, paths);
+  QtFileTypes fileTypes;
+  DocumentCommands documents(savePanel, workspace, fileTypes, paths);
   SavePrintJob saver(documents);
   OpenPrintJob opener({documents, shares, paths, login});
   Log log(paths);

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 
+#include "config/LeftoverFiles.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
 #include "intake/MD5HashCompare.h"
@@ -23,7 +24,7 @@ Application::Application()
           .paths = paths_,
       }),
       rawPrinter_(printSystem_, paths_),
-      documents_(savePanel_, workspace_, paths_),
+      documents_(savePanel_, workspace_, fileTypes_, paths_),
       saver_(documents_),
       opener_(OpenPrintJob::Services{
           .documents = documents_,
@@ -98,6 +99,8 @@ void Application::start() {
     Diagnostics::say() << "OpenSSL offers no MD5 here; a clipboard job offered twice may "
                           "be carried out twice";
   }
+  // Before any job can write there: copies of old documents and cut-short writes go.
+  LeftoverFiles::removeAtStart(paths_);
   // The switches and the pair table are settled before the first tick can read them.
   tableView_.awakeFromNib();
   appDelegate_.awakeFromNib();

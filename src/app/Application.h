@@ -20,6 +20,7 @@
 #include "platform/CupsPrintSystem.h"
 #include "platform/GioShares.h"
 #include "platform/QtClipboard.h"
+#include "platform/QtFileTypes.h"
 #include "platform/QtPrintDialog.h"
 #include "platform/QtPrinterPrompt.h"
 #include "platform/QtProcess.h"
@@ -68,6 +69,7 @@ class Application {
   QtPrintDialog printDialog_;
   QtProgressIndicator progress_;
   QtWorkspace workspace_;
+  QtFileTypes fileTypes_;
   QtSavePanel savePanel_;
   GioShares shares_;
   XdgLoginItems loginItems_;

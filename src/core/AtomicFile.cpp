@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -13,6 +14,9 @@
 namespace AtomicFile {
 
 namespace {
+
+constexpr std::string_view kMarker = ".tmp-";
+constexpr std::string_view kRandom = "XXXXXX";  // what mkstemp replaces with letters and digits
 
 bool fail(const std::string& path, const char* step, const std::string& temporary) {
   const int error = errno;
@@ -24,7 +28,10 @@ bool fail(const std::string& path, const char* step, const std::string& temporar
 }  // namespace
 
 bool write(const std::string& path, std::string_view content, unsigned mode) {
-  std::string pattern = path + ".XXXXXX";
+  const std::size_t slash = path.rfind('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  std::string pattern = path.substr(0, nameStart) + "." + path.substr(nameStart) +
+                        std::string(kMarker) + std::string(kRandom);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
@@ -51,6 +58,16 @@ bool write(const std::string& path, std::string_view content, unsigned mode) {
   if (::close(fd) != 0) return fail(path, "close", temporary);
   if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(path, "rename", temporary);
   return true;
+}
+
+bool isTemporaryName(std::string_view fileName) {
+  const std::size_t tail = kMarker.size() + kRandom.size();
+  if (fileName.size() < 2 + tail || fileName.front() != '.') return false;
+  const std::string_view marker = fileName.substr(fileName.size() - tail, kMarker.size());
+  const std::string_view random = fileName.substr(fileName.size() - kRandom.size());
+  return marker == kMarker && std::all_of(random.begin(), random.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+         });
 }
 
 }  // namespace AtomicFile

@@ -76,10 +76,11 @@ void DocumentCommands::open(const std::optional<std::string>& copy) {
 
 void DocumentCommands::openFile(const std::string& path, bool onShare) {
   const std::string name(FileName::lastComponent(path));
-  if (const std::optional<std::string> why = OpenPolicy::refusal(path, !onShare)) {
+  if (const std::optional<std::string> why = OpenPolicy::refusal(path, fileTypes_, !onShare)) {
     Diagnostics::say() << "not opening " << path << ": " << *why;
     JobFailure::report("refused", "\"" + name + "\" was not opened: " + *why +
-                                      ", and programs are never opened from the remote session.");
+                                      ". Only PDF, pictures, text and office documents are "
+                                      "opened from the remote session.");
     return;
   }
   if (!workspace_.openFile(path)) {

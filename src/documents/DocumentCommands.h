@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+class FileTypes;
 class Paths;
 class SavePanel;
 class Workspace;
@@ -12,8 +13,9 @@ class Workspace;
 // only its plain file name ever becomes part of a path.
 class DocumentCommands {
  public:
-  DocumentCommands(SavePanel& savePanel, Workspace& workspace, const Paths& paths)
-      : savePanel_(savePanel), workspace_(workspace), paths_(paths) {}
+  DocumentCommands(SavePanel& savePanel, Workspace& workspace, FileTypes& fileTypes,
+                   const Paths& paths)
+      : savePanel_(savePanel), workspace_(workspace), fileTypes_(fileTypes), paths_(paths) {}
 
   // Asks the user where to save a document of that name; nothing when the panel was cancelled.
   std::optional<std::string> choosePlace(std::string_view documentName);
@@ -29,8 +31,8 @@ class DocumentCommands {
   // Opens the copy with its application, or the web link a text file holds; nothing when there
   // is no copy.
   void open(const std::optional<std::string>& copy);
-  // Opens a file with its application; never one that would run as a program. On a share the
-  // file's mode bits mean nothing.
+  // Opens a file with its application when it is a document that OpenPolicy allows; anything
+  // else is refused with a line on standard error. On a share the file's mode bits mean nothing.
   void openFile(const std::string& path, bool onShare = false);
   // Opens an http(s) link with the desktop's handler; any other link is refused.
   void openLink(const std::string& link);
@@ -40,5 +42,6 @@ class DocumentCommands {
  private:
   SavePanel& savePanel_;
   Workspace& workspace_;
+  FileTypes& fileTypes_;
   const Paths& paths_;
 };

@@ -4,8 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "ports/FileTypes.h"
+
 // What the open command may open. Any program can put text on the clipboard, so opening must
-// never amount to launching a program.
+// never amount to launching a program: only documents that people open to read or edit are
+// opened, and only when every reading of their type says so.
 namespace OpenPolicy {
 
 // The link in a text file's content: from the first "http" to the end, without the zero bytes
@@ -16,10 +19,18 @@ std::optional<std::string> linkInText(std::string_view text);
 // could read as more than one argument.
 bool isWebLink(std::string_view link);
 
-// Why the document must not be opened (an executable type: desktop entry, script, binary), or
-// nothing when it may be opened with its application. Files on a Windows share carry no
-// execute bits of their own (GVfs shows every one as executable), so there only the name and the
-// content count.
-std::optional<std::string> refusal(const std::string& path, bool modeBitsCount = true);
+// Why a file of that type is not opened (naming the type), or nothing when its name, its
+// content and both together each make it a document: PDF, a picture, plain text, CSV, RTF or an
+// office document. Content that tells only the container of the name's type (the zip archive of
+// a .docx, the OLE2 storage of a .doc, the XML of a .fodt) agrees with the name; empty content
+// says nothing.
+std::optional<std::string> refusal(const FileType& type);
+
+// Why the file must not be opened, or nothing: its type as above; whatever its type, a file that
+// starts with "#!", or a local file marked executable, is a program. Files on a Windows share
+// carry no execute bits of their own (GVfs shows every one as executable), so there the mode
+// bits do not count.
+std::optional<std::string> refusal(const std::string& path, FileTypes& types,
+                                   bool modeBitsCount = true);
 
 }  // namespace OpenPolicy

@@ -82,7 +82,7 @@ class PrintSystem {
   // Whether the printer takes application/vnd.cups-raw (false when it cannot be asked).
   virtual bool acceptsRaw(const std::string& printerName) = 0;
   // Sends the file's bytes unchanged as application/vnd.cups-raw to the named printer, after
-  // checking that it exists and accepts that format.
+  // checking that it exists and accepts that format. The file is not needed once this returns.
   virtual RawSubmission printRaw(const std::string& printerName, const std::string& filePath,
                                  const std::string& jobName) = 0;
 };

@@ -1,8 +1,12 @@
 #include "printing/WindowsDriverPrint.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "core/AtomicFile.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
+#include "core/FileSystem.h"
 #include "core/JobFailure.h"
 #include "ports/Paths.h"
 #include "ports/PrintSystem.h"
@@ -23,6 +27,11 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
   if (!AtomicFile::write(path, Base64::dataFromBase64String(rawData), 0600)) return;
 
   const RawSubmission result = printSystem_.printRaw(printerName, path, "Zelbrin Client");
+  // printRaw has streamed the bytes to CUPS, which spools its own copy: printer data is not left
+  // lying around, whether the job went or not.
+  if (!FileSystem::remove(path) && errno != ENOENT) {
+    Diagnostics::say() << "cannot remove " << path << ": " << std::strerror(errno);
+  }
   if (result.result != RawSubmission::Result::Submitted) {
     JobFailure::report("raw:" + printerName,
                        "A job for \"" + printerName +

@@ -7,7 +7,7 @@ class Paths;
 class PrintSystem;
 
 // Hands printer-ready data unchanged to a local queue: the decoded bytes are written to
-// "temp.txt" in the private temporary folder and submitted as application/vnd.cups-raw.
+// "temp.txt" in the private temporary folder, submitted as application/vnd.cups-raw and removed.
 class WindowsDriverPrint {
  public:
   WindowsDriverPrint(PrintSystem& printSystem, const Paths& paths)

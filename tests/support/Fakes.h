@@ -151,6 +151,7 @@ struct RecordingPrintSystem final : PrintSystem {
   RawSubmission printRaw(const std::string& /*printer*/, const std::string& filePath,
                          const std::string& /*jobName*/) override {
     if (rawResult == RawSubmission::Result::Submitted) rawJobs.push_back(readFile(filePath));
+    rawFileModes.push_back(std::filesystem::status(filePath).permissions());
     RawSubmission result;
     result.result = rawResult;
     return result;
@@ -162,7 +163,8 @@ struct RecordingPrintSystem final : PrintSystem {
   bool down = false;                     // CUPS stopped or frozen
   RawSubmission::Result rawResult = RawSubmission::Result::Submitted;
   std::vector<PdfJob> pdfJobs;
-  std::vector<std::string> rawJobs;  // the bytes of each
+  std::vector<std::string> rawJobs;                  // the bytes of each
+  std::vector<std::filesystem::perms> rawFileModes;  // of the file handed over, every time
   int nameQueries = 0;
 };
 

@@ -8,12 +8,14 @@
 #include "documents/ServerLogin.h"
 #include "intake/MD5HashCompare.h"
 #include "intake/PastboardController.h"
+#include "platform/QtFileTypes.h"
 #include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"
 #include "support/Fakes.h"
 
-// The job controller with every platform service faked, in a private home folder.
+// The job controller with every platform service faked, in a private home folder. File types
+// come from the real MIME database: it needs no display, and a fake would only echo the test.
 struct IntakeHarness {
   std::filesystem::path drive() const { return home.path() / "Documents" / "ZbDataDrive"; }
   void putFolderJob(std::string_view text) const {
@@ -38,7 +40,8 @@ struct IntakeHarness {
   TableViewControler tableView{paths, utilXML};
   NoShares shares;
   ServerLogin login;
-  DocumentCommands documents{savePanel, workspace, paths};
+  QtFileTypes fileTypes;
+  DocumentCommands documents{savePanel, workspace, fileTypes, paths};
   SavePrintJob saver{documents};
   OpenPrintJob opener{{documents, shares, paths, login}};
   Log log{paths};

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "core/Base64.h"
 #include "printing/PdfDocument.h"
@@ -139,9 +138,9 @@ TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {
   rawPrinter.printWindowsDriver(Base64::encode(raw), "Label Printer");
   ASSERT_EQ(printSystem.rawJobs.size(), 1U);
   EXPECT_EQ(printSystem.rawJobs[0], raw);
-  struct stat info {};
-  ASSERT_EQ(::stat((home.path() / "tmp" / "temp.txt").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600U);
+  EXPECT_EQ(printSystem.rawFileModes[0], fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path handedOver = home.path() / "tmp" / "temp.txt";
+  EXPECT_FALSE(fs::exists(handedOver)) << "CUPS has the bytes: printer data does not linger";
 
   const std::pair<RawSubmission::Result, std::string> refusals[] = {
       {RawSubmission::Result::NotAPrinter,
@@ -159,6 +158,8 @@ TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {
     rawPrinter.printWindowsDriver("QUJD", "Somewhere");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
   }
+  EXPECT_EQ(printSystem.rawFileModes.size(), 5U);
+  EXPECT_FALSE(fs::exists(handedOver)) << "nor when the job was refused";
 }
 
 }  // namespace

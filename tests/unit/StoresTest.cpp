@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "config/LeftoverFiles.h"
 #include "config/Log.h"
 #include "config/PrinterPair.h"
 #include "config/RedirectedFolderSetup.h"
@@ -208,6 +210,37 @@ TEST_F(StoresTest, StartUpMakesTheRedirectedFolderAndRemovesTheOldOneWithoutFoll
   RedirectedFolderSetup::OldFolderRemove(documents);
   EXPECT_FALSE(fs::exists(fs::symlink_status(old)));
   EXPECT_EQ(readFile(home.path() / "keep" / "precious.txt"), "mine") << "a link is not followed";
+}
+
+// What jobs left behind goes at start: nothing else, and nothing outside the folders.
+TEST_F(StoresTest, StartUpClearsOldCopiesAndCutShortWritesOnly) {
+  const fs::path copies = home.path() / "tmp" / "com.kestrova.ZelbrinClient";
+  const fs::path outside = home.path() / "precious.pdf";
+  for (const fs::path& file : {home.path() / "tmp" / "temp.txt", copies / "old.pdf",
+                               copies / "in" / "old.pdf", outside, logFile()}) {
+    writeFile(file, "old");
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(25));
+  }
+  for (const fs::path& file : {copies / "new.pdf", copies / ".new.pdf.tmp-a1B2c3",
+                               support() / ".ZelbrinSettings.xml.tmp-Zz9Yy8"}) {
+    writeFile(file, "new, or cut short");
+  }
+  fs::create_symlink(outside, copies / "link.pdf");  // old itself, to an old file
+  const timespec times[2] = {{0, UTIME_OMIT}, {1, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (copies / "link.pdf").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+
+  LeftoverFiles::removeAtStart(paths);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(home.path())) {
+    left.push_back(entry.path().lexically_relative(home.path()));
+  }
+  std::sort(left.begin(), left.end());
+  const std::string kept = "tmp/com.kestrova.ZelbrinClient";  // with its subfolder, link, new file
+  EXPECT_EQ(left,
+            (std::vector<std::string>{
+                "Documents", "Documents/com.kestrova.ZelbrinClient",
+                "Documents/com.kestrova.ZelbrinClient/ZelbrinLogFile.txt", "precious.pdf", "tmp",
+                kept, kept + "/in", kept + "/in/old.pdf", kept + "/link.pdf", kept + "/new.pdf"}));
 }
 
 // Autostart entries, as the desktops' own settings read and write them.
