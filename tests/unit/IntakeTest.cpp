@@ -340,6 +340,8 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   onClipboard(raw);
   EXPECT_EQ(prompt.preselected, "Label Printer");
   EXPECT_EQ(printSystem.rawJobs, std::vector<std::string>{bytes});
+  onClipboard(userDefined("USERDEFINEDDRIVER", "Zebra", ""));
+  EXPECT_EQ(printSystem.rawJobs.size(), 1U) << "no empty raw job";
 
   // A pair whose printer is gone is forgotten; a cancelled prompt stores and prints nothing.
   utilXML.addElementToXML("Floor 2", "Removed Printer");
