@@ -18,6 +18,8 @@ PACKAGES=(
     libqpdf-dev libpugixml-dev libssl-dev libxcb1-dev
     # Tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
+    # The fuzz targets: clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-14-dev
     # A headless X server and clipboard tools for the integration tests
     xvfb xauth xclip x11-utils
     python3
