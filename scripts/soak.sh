@@ -59,6 +59,10 @@ command -v python3 >/dev/null || die "python3 not found"
 base=${SOAK_BASE:-$build_dir/soak-env}
 mkdir -p "$base"
 base=$(cd "$base" && pwd -P)
+# A second run in the same BASE would stop this one's cupsd and remove its files. The lock is
+# not passed on to the services and the agent, whose descriptors are counted.
+exec {lock}>>"$base/soak.lock"
+flock -n "$lock" || die "another soak run is using $base"
 
 now_us() {
     local t=${EPOCHREALTIME/[.,]/}
@@ -140,13 +144,13 @@ for n in range(1, count + 1):
 EOF
 
 started_cups=1
-bash "$TESTENV" cups-start "$base" >/dev/null || die "cups-start failed"
+bash "$TESTENV" cups-start "$base" >/dev/null {lock}>&- || die "cups-start failed"
 started_xvfb=1
-bash "$TESTENV" xvfb-start "$base" >/dev/null || die "xvfb-start failed"
+bash "$TESTENV" xvfb-start "$base" >/dev/null {lock}>&- || die "xvfb-start failed"
 # A session bus as every desktop has; without one GIO would start a bus of its own that
 # outlives the run.
 started_bus=1
-bash "$TESTENV" bus-start "$base" >/dev/null || die "bus-start failed"
+bash "$TESTENV" bus-start "$base" >/dev/null {lock}>&- || die "bus-start failed"
 
 while IFS= read -r line; do
     [[ -n "$line" ]] && export "${line?}"
@@ -189,7 +193,7 @@ send_log="$results/send.log"
 job_table="$results/jobs.tsv"
 samples="$results/samples.tsv"
 
-"$agent_bin" >"$agent_out" 2>"$agent_err" </dev/null &
+"$agent_bin" >"$agent_out" 2>"$agent_err" </dev/null {lock}>&- &
 agent_pid=$!
 deadline=$(($(now_us) + 15000000))
 until [[ -f "$settings" && -d "$drive" ]]; do
@@ -245,14 +249,14 @@ for ((n = 1; n <= jobs; n++)); do
     if ((n % 2 == 1)); then
         channel=clipboard
         "$send_bin" --clipboard --command ZelbrinDefault --file "$doc" --timeout "$timeout_s" \
-            >>"$send_log" 2>&1 &
+            >>"$send_log" 2>&1 {lock}>&- &
         sender_pid=$!
         wait "$sender_pid" || status=$?
         sender_pid=""
     else
         channel=folder
         "$send_bin" --folder --command ZelbrinDefault --file "$doc" --documents "$documents" \
-            >>"$send_log" 2>&1 &
+            >>"$send_log" 2>&1 {lock}>&- &
         sender_pid=$!
         wait "$sender_pid" || status=$?
         sender_pid=""
