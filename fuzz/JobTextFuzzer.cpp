@@ -23,9 +23,10 @@ struct OnePrinter final : PrintSystem {
   }
 };
 
-// Whatever the positions read, the pieces joined again must give back the text.
+// However many separators a text holds, the pieces are few and joined give back the text.
 void checkSplit(std::string_view text, const std::vector<std::string_view>& pieces,
                 std::string_view separator) {
+  if (pieces.size() > JobText::kPiecesRead) std::abort();
   std::string joined(pieces.front());
   for (std::size_t i = 1; i < pieces.size(); ++i) joined.append(separator).append(pieces[i]);
   if (joined != text) std::abort();

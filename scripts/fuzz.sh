@@ -26,10 +26,13 @@ for name in "${names[@]}"; do
   corpus=fuzz/corpus/$name
   echo "== $name: $seconds s"
   bash fuzz/run-target.sh "$target" "$corpus" "$seconds" "fuzz/crashes/$name"
+  # The named seeds stay as they are; of the inputs libFuzzer found (named by their SHA-1) only
+  # those that add coverage are kept.
   rm -rf "$corpus.merged"
   mkdir "$corpus.merged"
+  find "$corpus" -maxdepth 1 -type f ! -regex '.*/[0-9a-f]\{40\}' -exec cp {} "$corpus.merged"/ \;
   "$target" -merge=1 -close_fd_mask=2 "$corpus.merged" "$corpus"
   rm -rf "$corpus"
   mv "$corpus.merged" "$corpus"
-  echo "== $name: $(find "$corpus" -type f | wc -l) inputs, $(du -sk "$corpus" | cut -f1) KiB"
+  echo "== $name: $(find "$corpus" -type f | wc -l) inputs, $(cat "$corpus"/* | wc -c) bytes"
 done
