@@ -30,7 +30,9 @@ for name in "${names[@]}"; do
   # those that add coverage are kept.
   rm -rf "$corpus.merged"
   mkdir "$corpus.merged"
-  find "$corpus" -maxdepth 1 -type f ! -regex '.*/[0-9a-f]\{40\}' -exec cp {} "$corpus.merged"/ \;
+  for input in "$corpus"/*; do
+    [[ "$(basename "$input")" =~ ^[0-9a-f]{40}$ ]] || cp "$input" "$corpus.merged"/
+  done
   "$target" -merge=1 -close_fd_mask=2 "$corpus.merged" "$corpus"
   rm -rf "$corpus"
   mv "$corpus.merged" "$corpus"
