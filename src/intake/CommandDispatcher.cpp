@@ -35,13 +35,15 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
   applySettings(command);
 
   if (keyword == JobText::kZelbrinSave) saveFile(command.name(), clipboard, command.payload());
-  if (services_.printSystem.printerNames().empty() && !services_.printSystem.serviceAnswered()) {
+  // One question to CUPS: the list, and whether it answered at all.
+  const bool noPrinter = services_.printSystem.printerNames().empty();
+  if (noPrinter && !services_.printSystem.serviceAnswered()) {
     // Not "no printer": the job stays on the clipboard and is carried out once CUPS answers.
     JobFailure::printServiceDown(command.name());
     if (keyword != JobText::kZelbrinSave) services_.carrier.forgetLastJob();
     return;
   }
-  if (services_.printSystem.printerNames().empty()) {
+  if (noPrinter) {
     Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
                        << "\" job not carried out";
     JobFailure::noPrinter(command.name());
