@@ -133,29 +133,46 @@ std::string uniqueNonDigest() {
 
 bool md5Available() { return md5Algorithm() != nullptr; }
 
-std::string md5Hex(std::string_view text) {
-  MdCtx ctx(EVP_MD_CTX_new());
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int digestLength = 0;
-  if (!ctx || md5Algorithm() == nullptr ||
-      EVP_DigestInit_ex(ctx.get(), md5Algorithm(), nullptr) != 1) {
-    return uniqueNonDigest();
-  }
+struct Md5Stream::Context {
+  MdCtx ctx{EVP_MD_CTX_new()};
+  bool failed = false;
+  bool ended = false;  // the first NUL was seen, or the digest taken
+};
+
+Md5Stream::Md5Stream() : context_(std::make_unique<Context>()) {
+  context_->failed = !context_->ctx || md5Algorithm() == nullptr ||
+                     EVP_DigestInit_ex(context_->ctx.get(), md5Algorithm(), nullptr) != 1;
+}
+
+Md5Stream::~Md5Stream() = default;
+
+void Md5Stream::add(std::string_view piece) {
+  Context& c = *context_;
   // The digest stops at the first NUL. Looking for it a slice at a time, just before that slice
   // is digested, reads a large text from memory once instead of twice.
-  constexpr std::size_t kSlice = 256 * 1024;
-  for (std::size_t at = 0; at < text.size();) {
-    std::string_view slice = text.substr(at, kSlice);
-    const void* nul = std::memchr(slice.data(), 0, slice.size());
-    if (nul != nullptr) {
+  constexpr std::size_t kScan = 256 * 1024;
+  for (std::size_t at = 0; at < piece.size() && !c.failed && !c.ended;) {
+    std::string_view slice = piece.substr(at, kScan);
+    if (const void* nul = std::memchr(slice.data(), 0, slice.size())) {
       slice =
           slice.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - slice.data()));
+      c.ended = true;
     }
-    if (EVP_DigestUpdate(ctx.get(), slice.data(), slice.size()) != 1) return uniqueNonDigest();
-    if (nul != nullptr) break;
+    c.failed = EVP_DigestUpdate(c.ctx.get(), slice.data(), slice.size()) != 1;
     at += slice.size();
   }
-  if (EVP_DigestFinal_ex(ctx.get(), digest, &digestLength) != 1) return uniqueNonDigest();
+}
+
+std::string Md5Stream::hex() {
+  Context& c = *context_;
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int digestLength = 0;
+  c.ended = true;
+  if (c.failed || EVP_DigestFinal_ex(c.ctx.get(), digest, &digestLength) != 1) {
+    c.failed = true;
+    return uniqueNonDigest();
+  }
+  c.failed = true;  // finalised: a second call gets no digest
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex(std::size_t{digestLength} * 2, '\0');
   for (std::size_t i = 0; i < digestLength; ++i) {
@@ -163,6 +180,12 @@ std::string md5Hex(std::string_view text) {
     hex[2 * i + 1] = kHex[digest[i] & 0x0f];
   }
   return hex;
+}
+
+std::string md5Hex(std::string_view text) {
+  Md5Stream stream;
+  stream.add(text);
+  return stream.hex();
 }
 
 }  // namespace Crypto

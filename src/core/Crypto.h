@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,23 @@ std::string aesCbcEncryptPayload(std::string_view plaintext);
 // MD5 of the text up to its first NUL byte, as 32 lower-case hex characters. Where OpenSSL can
 // offer no MD5 at all, a text that equals no other result, so that two jobs never look alike.
 std::string md5Hex(std::string_view text);
+// The same digest taken a piece at a time, as the text arrives: equal to md5Hex of the pieces
+// joined, however they are cut.
+class Md5Stream {
+ public:
+  Md5Stream();
+  ~Md5Stream();
+  Md5Stream(const Md5Stream&) = delete;
+  Md5Stream& operator=(const Md5Stream&) = delete;
+  void add(std::string_view piece);
+  // Ends the digest; what is added afterwards does not count.
+  std::string hex();
+
+ private:
+  struct Context;
+  std::unique_ptr<Context> context_;
+};
+
 // Whether md5Hex computes real digests here.
 bool md5Available();
 

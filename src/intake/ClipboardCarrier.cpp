@@ -30,7 +30,8 @@ std::optional<std::string> ClipboardCarrier::take() {
                        << " MiB is over the job size limit; dropped";
     return std::nullopt;
   }
-  std::string digest = Crypto::md5Hex(*content.text);
+  std::string digest =
+      content.digest.empty() ? Crypto::md5Hex(*content.text) : std::move(content.digest);
   lastLookDigest_ = digest;
   if (digest == hashTemp_) return std::nullopt;
   hashTemp_ = std::move(digest);

@@ -6,6 +6,7 @@
 #include "config/XMLUtil.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
+#include "core/JobFailure.h"
 #include "core/JobText.h"
 #include "core/TextValue.h"
 #include "ports/Clipboard.h"
@@ -37,6 +38,23 @@ std::optional<UserDefinedJob> PrinterPairing::UserDefined(std::string_view keywo
 bool PrinterPairing::doesPrinterExist(const std::optional<std::string>& name) {
   return name && services_.printSystem.hasPrinter(*name);
 }
+
+namespace {
+
+// A job that finds its pair stale is not printed; the pair goes and the next job asks.
+void tellStalePair(std::string_view server, const std::optional<std::string>& printer) {
+  const std::string local = printer ? *printer : std::string();
+  Diagnostics::say() << "the printer \"" << Diagnostics::printable(local) << "\" paired with \""
+                     << Diagnostics::printable(server)
+                     << "\" is no longer installed; the job is not printed and the next job "
+                        "for it asks for a printer";
+  JobFailure::report("gone:" + local, "A job for \"" + std::string(server) +
+                                          "\" was not printed: its printer \"" + local +
+                                          "\" is no longer installed. Print again to choose "
+                                          "another printer.");
+}
+
+}  // namespace
 
 std::optional<std::string> PrinterPairing::usable(const std::optional<std::string>& name) {
   if (!name || name->empty() || *name == kNoLocalPrinter) return std::nullopt;
@@ -71,6 +89,7 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedPdf(std::string_view ke
   if (pairs.attributExist(key)) {
     result.printer = pairs.loadDataFromXML(key);
     if (!doesPrinterExist(result.printer)) {
+      tellStalePair(server, result.printer);
       pairs.deleteDataFromXMLFile(key);
       result.printer.reset();
     }
@@ -106,7 +125,10 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view
   XMLUtil& pairs = services_.utilXML;
   const std::string key = XMLUtil::stringFilter(stars[1]);
   if (pairs.attributExist(key)) {
-    if (!doesPrinterExist(pairs.loadDataFromXML(key))) pairs.deleteDataFromXMLFile(key);
+    if (const auto paired = pairs.loadDataFromXML(key); !doesPrinterExist(paired)) {
+      tellStalePair(stars[1], paired);
+      pairs.deleteDataFromXMLFile(key);
+    }
     result.printer = usable(pairs.loadDataFromXML(key));
     if (!result.printer) {
       services_.clipboard.setText("");

@@ -52,10 +52,10 @@ Clipboard::Content QtClipboard::read() {
                               "next tick";
         silentOwner_ = owner;
       }
-      return {false, std::nullopt};
+      return {false, std::nullopt, {}};
     }
     silentOwner_ = 0;
-    if (read.text || read.skipped) return {true, std::move(read.text)};
+    if (read.text || read.skipped) return {true, std::move(read.text), std::move(read.digest)};
   }
   const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
   if (data == nullptr || !data->hasText()) return {};
@@ -63,9 +63,9 @@ Clipboard::Content QtClipboard::read() {
   // than going through UTF-16 and back.
   if (data->hasFormat(kUtf8Text)) {
     const QByteArray bytes = data->data(kUtf8Text);
-    return {true, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))};
+    return {true, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), {}};
   }
-  return {true, data->text().toStdString()};
+  return {true, data->text().toStdString(), {}};
 }
 
 void QtClipboard::clear() {

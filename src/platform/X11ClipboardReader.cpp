@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/Diagnostics.h"
+#include "core/IncrTransfer.h"
 
 namespace {
 
@@ -52,20 +53,24 @@ const xcb_selection_notify_event_t* answerTo(xcb_window_t window,
   return notify->requestor == window ? notify : nullptr;
 }
 
-// Reads and deletes the transfer property; appends its bytes. False on a protocol error.
-bool takeProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property,
-                  std::string& into, xcb_atom_t* type = nullptr) {
-  const XcbReply<xcb_get_property_reply_t> reply(
+// Reads and deletes the transfer property. Null on a protocol error.
+XcbReply<xcb_get_property_reply_t> takeProperty(xcb_connection_t* connection, xcb_window_t window,
+                                                xcb_atom_t property) {
+  XcbReply<xcb_get_property_reply_t> reply(
       xcb_get_property_reply(connection,
                              xcb_get_property(connection, 1, window, property,
                                               XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
                              nullptr));
-  if (!reply) return false;
-  if (type != nullptr) *type = reply->type;
-  const int length = xcb_get_property_value_length(reply.get());
-  into.append(static_cast<const char*>(xcb_get_property_value(reply.get())),
-              static_cast<std::size_t>(length));
-  return true;
+  // The owner may go on with the next piece while this one is digested.
+  xcb_flush(connection);
+  return reply;
+}
+
+std::string_view valueOf(const xcb_get_property_reply_t& reply) {
+  // The library's accessors take a non-const reply.
+  auto& mutableReply = const_cast<xcb_get_property_reply_t&>(reply);
+  return {static_cast<const char*>(xcb_get_property_value(&mutableReply)),
+          static_cast<std::size_t>(xcb_get_property_value_length(&mutableReply))};
 }
 
 }  // namespace
@@ -164,31 +169,22 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wa
   result.answered = true;
   if (answer == XCB_ATOM_NONE) return result;  // no UTF-8 text on offer
 
-  std::string text;
-  xcb_atom_t type = XCB_ATOM_NONE;
-  if (!takeProperty(connection_, window_, property(), text, &type)) {
+  const auto first = takeProperty(connection_, window_, property());
+  if (!first) {
     abandonRequest();
     result.answered = false;
     return result;
   }
-  xcb_flush(connection_);
-  if (type != incr_) {
-    if (text.size() > limit_) {
-      Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
-                         << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
-      result.skipped = true;
-      return result;
-    }
-    result.text = std::move(text);
-    return result;
+  IncrTransfer transfer(limit_);
+  if (first->type != incr_) {
+    transfer.addWhole(valueOf(*first));
+    return finish(transfer, result);
   }
 
-  // A large transfer: the owner announces a lower bound of the size, then hands over one piece
-  // per property change until it writes an empty one. The buffer grows with what arrives, never
-  // with what is announced.
-  text.clear();
+  // A large transfer: the owner announces a lower bound of the size, which is not trusted, then
+  // hands over one piece per property change until it writes an empty one.
   deadline = Clock::now() + wait;
-  for (;;) {
+  while (transfer.state() == IncrTransfer::State::Receiving) {
     const auto event = nextEvent(connection_, deadline);
     if (!event) {
       // The owner may still send the rest; it goes to a property that we no longer read.
@@ -205,24 +201,27 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wa
         change->state != XCB_PROPERTY_NEW_VALUE) {
       continue;
     }
-    const std::size_t before = text.size();
-    if (!takeProperty(connection_, window_, property(), text)) {
+    const auto piece = takeProperty(connection_, window_, property());
+    if (!piece) {
       abandonRequest();
       result.answered = false;
       return result;
     }
-    xcb_flush(connection_);
-    if (text.size() == before) break;
-    if (text.size() > limit_) {
-      abandonRequest();
-      Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
-                         << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
-      result.skipped = true;
-      return result;
-    }
+    if (transfer.add(valueOf(*piece)) == IncrTransfer::State::OverLimit) abandonRequest();
     deadline = Clock::now() + wait;  // an honest owner that keeps sending is not stuck
   }
-  result.text = std::move(text);
+  return finish(transfer, result);
+}
+
+X11ClipboardReader::Result X11ClipboardReader::finish(IncrTransfer& transfer, Result& result) {
+  if (transfer.state() == IncrTransfer::State::OverLimit) {
+    Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
+                       << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
+    result.skipped = true;
+    return result;
+  }
+  result.text = transfer.takeText();
+  result.digest = transfer.digest();
   return result;
 }
 

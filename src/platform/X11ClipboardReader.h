@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+class IncrTransfer;
 struct xcb_connection_t;
 
 // Reads the CLIPBOARD selection as UTF-8 straight from the X server, large transfers (INCR)
@@ -27,6 +28,7 @@ class X11ClipboardReader {
     std::optional<std::string> text;  // nothing when the owner offers no UTF-8 text, or a text
                                       // over the limit, or broke off a transfer in pieces
     bool skipped = false;             // a text was on offer but is not read (the two cases above)
+    std::string digest;               // md5Hex of the text, taken as it arrived
   };
   // Waits at most `wait` for the owner's answer, and as long again for each piece of a large
   // transfer. A transfer that breaks off or passes the limit counts as answered without text, so
@@ -48,6 +50,7 @@ class X11ClipboardReader {
 
   std::optional<std::uint32_t> serverTime(std::chrono::steady_clock::time_point deadline);
   void abandonRequest();
+  Result finish(IncrTransfer& transfer, Result& result);
   void dropLeftover(unsigned property);
   unsigned property() const { return properties_[current_]; }
 

@@ -16,6 +16,8 @@ class Clipboard {
     bool answered = true;
     // The first text item as UTF-8, or nothing when the clipboard holds no text.
     std::optional<std::string> text;
+    // md5Hex of the text where the reader took it on the way; empty when it did not.
+    std::string digest;
   };
   virtual Content read() = 0;
   // Drops every item.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "platform/X11ClipboardReader.h"
 #include "support/RemoteClipboardOwner.h"
 
@@ -8,6 +10,15 @@ using namespace std::chrono_literals;
 // The reader against an owner that behaves like a remote-desktop client. The agent's own use of
 // the clipboard, replies included, is tested end to end in AgentTest.
 namespace {
+
+// The address space this process has ever held, in bytes.
+std::uint64_t peakAddressSpace() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmPeak:", 0) == 0) return std::stoull(line.substr(7)) * 1024;
+  }
+  return 0;
+}
 
 TEST(ClipboardTest, LateAnswersAndStalledTransfersNeverFeedTheNextRead) {
   RemoteClipboardOwner owner;
@@ -44,6 +55,13 @@ TEST(ClipboardTest, LateAnswersAndStalledTransfersNeverFeedTheNextRead) {
   EXPECT_TRUE(endless.answered && endless.skipped && !endless.text);
   pieces.offer("small again");
   EXPECT_EQ(reader.read(10s, ++changes).text, "small again");
+
+  // An owner that announces 4 GiB and sends a few bytes costs what it sends.
+  pieces.announce(0xFFFFFFFFu);
+  pieces.offer(std::string(40, 'c'));
+  const std::uint64_t before = peakAddressSpace();
+  EXPECT_EQ(reader.read(10s, ++changes).text, std::string(40, 'c'));
+  EXPECT_LT(peakAddressSpace() - before, std::uint64_t{256} << 20);
 }
 
 }  // namespace

@@ -70,9 +70,9 @@ class FixedPaths final : public Paths {
 struct FakeClipboard final : Clipboard {
   Content read() override {
     ++reads;
-    if (unansweredReads == 0) return {true, content};
+    if (unansweredReads == 0) return {true, content, {}};
     --unansweredReads;
-    return {false, std::nullopt};
+    return {false, std::nullopt, {}};
   }
   void clear() override { write(std::nullopt); }
   void setText(const std::string& text) override { write(text); }
@@ -148,12 +148,14 @@ struct RecordingPrintSystem final : PrintSystem {
   bool acceptsRaw(const std::string& printer) override {
     return std::find(rawRefusing.begin(), rawRefusing.end(), printer) == rawRefusing.end();
   }
-  RawSubmission printRaw(const std::string& /*printer*/, const std::string& filePath,
+  RawSubmission printRaw(const std::string& printer, const std::string& filePath,
                          const std::string& /*jobName*/) override {
-    if (rawResult == RawSubmission::Result::Submitted) rawJobs.push_back(readFile(filePath));
-    rawFileModes.push_back(std::filesystem::status(filePath).permissions());
     RawSubmission result;
-    result.result = rawResult;
+    result.result = std::find(printers.begin(), printers.end(), printer) == printers.end()
+                        ? RawSubmission::Result::NotAPrinter
+                        : rawResult;
+    if (result.result == RawSubmission::Result::Submitted) rawJobs.push_back(readFile(filePath));
+    rawFileModes.push_back(std::filesystem::status(filePath).permissions());
     return result;
   }
 
@@ -210,9 +212,11 @@ struct ScriptedPrompt final : PrinterPrompt {
   }
   Answer run() override {
     ++runs;
+    if (whileOpen) whileOpen();
     return answer;
   }
   Answer answer;
+  std::function<void()> whileOpen;  // what happens on the computer while the user chooses
   std::string askedFor;
   std::optional<std::string> preselected;
   int runs = 0;

@@ -104,7 +104,7 @@ void RemoteClipboardOwner::step(Transfer& transfer) {
       // The requestor's deletions of the property ask for the next piece.
       const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
       xcb_change_window_attributes(connection_, request.requestor, XCB_CW_EVENT_MASK, &events);
-      const auto size = static_cast<uint32_t>(transfer.text.size());
+      const auto size = announced_ != 0 ? announced_ : static_cast<uint32_t>(transfer.text.size());
       xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, request.requestor, request.property,
                           incr_, 32, 1, &size);
     }

@@ -3,6 +3,7 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +22,8 @@ class RemoteClipboardOwner {
   // From now on, requests are answered only after `delay`; with `afterPieces`, a transfer in
   // pieces stops after that many until then.
   void answerLate(std::chrono::milliseconds delay, int afterPieces = 0);
+  // A transfer in pieces announces this size instead of the true one.
+  void announce(std::uint32_t size) { announced_ = size; }
 
  private:
   struct Transfer {
@@ -37,6 +40,7 @@ class RemoteClipboardOwner {
   xcb_window_t window_;
   xcb_atom_t clipboard_, utf8_, incr_;
   const std::size_t pieceSize_;
+  std::uint32_t announced_ = 0;
   std::mutex mutex_;  // guards what follows
   std::string text_;
   std::chrono::steady_clock::time_point lateUntil_;

@@ -7,6 +7,7 @@
 
 #include "core/Base64.h"
 #include "core/Crypto.h"
+#include "core/IncrTransfer.h"
 #include "core/JobText.h"
 #include "core/PrivateTempDirectory.h"
 #include "core/Utf8.h"
@@ -165,6 +166,26 @@ TEST(Md5Hex, MatchesRfc1321Vectors) {
       {std::string_view("abc\0def", 7), "900150983cd24fb0d6963f7d28e17f72"},  // up to a NUL
   };
   for (const auto& [text, digest] : vectors) EXPECT_EQ(Crypto::md5Hex(text), digest) << text;
+}
+
+// A text gathered from pieces: whatever the cut (inside a multi-byte character, between the two
+// bytes of a line break, right after a NUL), its digest is the one-shot digest of the whole.
+TEST(IncrTransfer, DigestOfPiecesIsTheDigestOfTheWholeAndTheLimitHolds) {
+  const std::string text = "ZelbrinDefault\r\n1\r\nDUPLEX\r\nüb€r 🖨.pdf\r\nJVBERi0x\r\n" +
+                           std::string("a\0b", 3) + "\r\nend";
+  for (std::size_t cut = 1; cut <= 7; ++cut) {
+    IncrTransfer transfer(1024);
+    for (std::size_t at = 0; at < text.size(); at += cut) transfer.add(text.substr(at, cut));
+    ASSERT_EQ(transfer.add(""), IncrTransfer::State::Complete);
+    EXPECT_EQ(transfer.digest(), Crypto::md5Hex(text)) << "pieces of " << cut;
+    EXPECT_EQ(transfer.takeText(), text);
+  }
+  // One byte over the limit: nothing is kept, and a later end does not make it complete.
+  IncrTransfer over(8);
+  over.add("12345");
+  EXPECT_EQ(over.add("6789"), IncrTransfer::State::OverLimit);
+  EXPECT_EQ(over.add(""), IncrTransfer::State::OverLimit);
+  EXPECT_TRUE(over.takeText().empty());
 }
 
 TEST(Files, ThePrivateTemporaryFolderIsOursAlone) {

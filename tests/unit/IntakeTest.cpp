@@ -347,6 +347,15 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   utilXML.addElementToXML("Floor 2", "Removed Printer");
   onClipboard(userDefined("USERDEFINEDPDF*", "Floor 2", kPdf));
   EXPECT_FALSE(utilXML.attributExist("Floor2"));
+  EXPECT_NE(notifier.told.back().find("\"Removed Printer\" is no longer installed"),
+            std::string::npos);
+  // The chosen printer removed while the prompt is up: the job is told as not printed.
+  prompt.whileOpen = [&] { printSystem.printers = {"Office Printer"}; };
+  onClipboard(userDefined("USERDEFINEDDRIVER", "Dock", "raw"));
+  EXPECT_EQ(printSystem.rawJobs.size(), 1U);
+  EXPECT_NE(notifier.told.back().find("\"Label Printer\" was not printed"), std::string::npos);
+  prompt.whileOpen = nullptr;
+  printSystem.printers = {"Office Printer", "Label Printer"};
   prompt.answer.cancelled = true;
   onClipboard(userDefined("USERDEFINEDPDF*", "Floor 2", makePdf(100, 100)));
   EXPECT_EQ(clipboard.content, " ");

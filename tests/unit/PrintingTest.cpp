@@ -155,7 +155,7 @@ TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {
   for (const auto& [result, message] : refusals) {
     printSystem.rawResult = result;
     testing::internal::CaptureStderr();
-    rawPrinter.printWindowsDriver("QUJD", "Somewhere");
+    rawPrinter.printWindowsDriver("QUJD", "Label Printer");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
   }
   EXPECT_EQ(printSystem.rawFileModes.size(), 5U);
