@@ -148,9 +148,10 @@ int runAgentTick() {
   RecordingNotifier notifier;
   FakeProcess process;
   process.state = LoginItems::State::On;  // a benchmark adds no login item
-  PastboardController controller({clipboard, paths, cups, ticker, folderJobs, job, printer, raw,
-                                  workspace, prompt, documents, util, settings, notifier, process,
-                                  process});
+  FakeFolderWatch folderWatch;
+  PastboardController controller({clipboard, paths, cups, ticker, folderWatch, folderJobs, job,
+                                  printer, raw, workspace, prompt, documents, util, settings,
+                                  notifier, process, process});
 
   const double before = peakMegabytes();
   const auto start = Clock::now();

@@ -15,7 +15,7 @@ PACKAGES=(
     # Printing: libcups for the agent, cups/filters for the private test cupsd
     libcups2-dev cups cups-client cups-filters cups-ipp-utils ghostscript
     # Libraries
-    libqpdf-dev libpugixml-dev libssl-dev libxcb1-dev
+    libqpdf-dev libpugixml-dev libssl-dev libxcb1-dev libxcb-xfixes0-dev
     # Tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # The fuzz targets: clang with libFuzzer and the sanitizer runtimes

@@ -48,6 +48,7 @@ Application::Application()
           .paths = paths_,
           .printSystem = printSystem_,
           .ticker = ticker_,
+          .folderWatch = folderWatch_,
           .folderJobs = folderJobs_,
           .job = jobValues_,
           .printer = printer_,

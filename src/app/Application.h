@@ -19,6 +19,7 @@
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
 #include "platform/GioShares.h"
+#include "platform/InotifyFolderWatch.h"
 #include "platform/QtClipboard.h"
 #include "platform/QtFileTypes.h"
 #include "platform/QtPrintDialog.h"
@@ -65,6 +66,7 @@ class Application {
   StandardPaths paths_;
   QtClipboard clipboard_;
   QtTicker ticker_;
+  InotifyFolderWatch folderWatch_;
   CupsPrintSystem printSystem_;
   QtPrintDialog printDialog_;
   QtProgressIndicator progress_;

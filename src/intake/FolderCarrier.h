@@ -32,10 +32,9 @@ class FolderCarrier {
   std::optional<Job> ready();
   // Removes the job file and then the marker, each only as it was when the job was read.
   void finish(const Job& job);
-
- private:
   std::string folder() const;
 
+ private:
   const Paths& paths_;
   struct Stuck {
     std::optional<FileSystem::Stamp> jobStamp;

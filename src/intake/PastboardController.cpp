@@ -9,6 +9,8 @@
 #include "core/Utf8.h"
 #include "intake/PrintJobProcess.h"
 #include "intake/ProductCommand.h"
+#include "ports/Clipboard.h"
+#include "ports/FolderWatch.h"
 #include "ports/LoginItems.h"
 #include "ports/Paths.h"
 #include "ports/PrintSystem.h"
@@ -74,20 +76,39 @@ void PastboardController::Restart() { services_.process.relaunch(); }
 
 void PastboardController::getPasteboardContent() {
   services_.ticker.start(std::chrono::milliseconds(1000), [this] { MonitorSharedFolder(); });
+  services_.clipboard.onChangedByOthers([this] { jobMayHaveArrived(); });
+  services_.folderWatch.watch(folder_.folder(), std::string(FolderCarrier::kReadyMarkerName),
+                              [this] { jobMayHaveArrived(); });
+}
+
+void PastboardController::jobMayHaveArrived() {
+  services_.ticker.soon([this] {
+    if (tickRunning_) {
+      arrivedDuringTick_ = true;
+      return;
+    }
+    MonitorSharedFolder();
+  });
 }
 
 void PastboardController::MonitorSharedFolder() {
   if (tickRunning_) return;  // a modal window of the running job is up
-  const TickScope scope(tickRunning_, services_.job.printerPromptCancelled);
-  const JobFailure::Scope failures;
-  try {
-    tick();
-  } catch (const std::exception& error) {
-    // A job must never take the agent down; the timer goes on with the next tick.
-    Diagnostics::say() << "job abandoned: " << error.what();
-    JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
+  {
+    const TickScope scope(tickRunning_, services_.job.printerPromptCancelled);
+    const JobFailure::Scope failures;
+    try {
+      tick();
+    } catch (const std::exception& error) {
+      // A job must never take the agent down; the timer goes on with the next tick.
+      Diagnostics::say() << "job abandoned: " << error.what();
+      JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
+    }
+    notices_.jobEnded(failures.failure());
   }
-  notices_.jobEnded(failures.failure());
+  if (arrivedDuringTick_) {
+    arrivedDuringTick_ = false;
+    jobMayHaveArrived();
+  }
 }
 
 void PastboardController::tick() {

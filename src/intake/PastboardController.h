@@ -8,6 +8,7 @@
 
 class Clipboard;
 class DocumentCommands;
+class FolderWatch;
 class LoginItems;
 class Notifier;
 class Paths;
@@ -26,8 +27,10 @@ struct JobValues;
 // The job monitor. A one-second tick looks into the redirected folder and, when no folder job is
 // ready, at the clipboard; it carries out at most one job per tick, and never starts a tick
 // while another one is still running (a modal window inside a job runs a nested event loop in
-// which the timer keeps firing). The work is done by the carriers, the command dispatcher and
-// the printer pairing; what outlives a tick is theirs: the digests, the job settings carried
+// which the timer keeps firing). Besides, a tick runs as soon as a job may have arrived: another
+// program took the clipboard, or the folder's ready marker appeared. Such news during a tick is
+// kept, and a tick follows right after. The work is done by the carriers, the command dispatcher
+// and the printer pairing; what outlives a tick is theirs: the digests, the job settings carried
 // over from job to job, the prompt's answer.
 class PastboardController {
  public:
@@ -36,6 +39,7 @@ class PastboardController {
     const Paths& paths;
     PrintSystem& printSystem;
     Ticker& ticker;
+    FolderWatch& folderWatch;
     PrintJobProcess& folderJobs;
     JobValues& job;
     PrinterProcess& printer;
@@ -66,6 +70,7 @@ class PastboardController {
 
  private:
   void tick();
+  void jobMayHaveArrived();
   // False when the job waits in the folder for a later tick.
   bool handleFolderJob(const std::optional<std::string>& text);
   // Whether CUPS answers now; when it does not, the job is told to wait.
@@ -76,6 +81,7 @@ class PastboardController {
 
   Services services_;
   bool tickRunning_ = false;
+  bool arrivedDuringTick_ = false;
   FolderCarrier folder_{services_.paths};
   ClipboardCarrier clipboard_{services_.clipboard};
   FailureNotices notices_{services_.notifier};

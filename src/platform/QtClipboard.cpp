@@ -32,6 +32,28 @@ std::uint64_t QtClipboard::changeCount() const {
   return changes_;
 }
 
+void QtClipboard::onChangedByOthers(std::function<void()> onChange) {
+  onChangedByOthers_ = std::move(onChange);
+  // Our replies, our emptying (nobody owns it then) and whatever happens while we claim it are
+  // ours; the owner window Qt answers from stays the same for the life of the process.
+  const auto isOurs = [this](bool ownedByUsNow) { return claiming_ || ownedByUsNow; };
+  watch_ = std::make_unique<X11SelectionWatch>([this, isOurs](unsigned owner) {
+    if (owner == 0 || isOurs(ourOwner_ != 0 && owner == ourOwner_)) return;
+    onChangedByOthers_();
+  });
+  if (watch_->usable()) return;
+  watch_.reset();
+  // Without X (a Wayland session without XWayland) Qt's own notice is what there is.
+  connect(QGuiApplication::clipboard(), &QClipboard::changed, this,
+          [this, isOurs](QClipboard::Mode mode) {
+            if (mode != QClipboard::Clipboard ||
+                isOurs(QGuiApplication::clipboard()->ownsClipboard())) {
+              return;
+            }
+            onChangedByOthers_();
+          });
+}
+
 bool QtClipboard::ownedByUs() const {
   if (!x11_.usable()) return QGuiApplication::clipboard()->ownsClipboard();
   return ourOwner_ != 0 && x11_.owner() == ourOwner_;
@@ -88,6 +110,11 @@ void QtClipboard::setText(const std::string& text) {
 bool QtClipboard::claim(const std::function<void()>& change,
                         const std::function<bool(unsigned)>& took) {
   ++changes_;
+  claiming_ = true;
+  const struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{claiming_};
   change();
   if (!x11_.usable()) return true;
   // The X server ignores a claim stamped earlier than the current owner's. Qt stamps with the

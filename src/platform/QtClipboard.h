@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 #include "core/JobLimits.h"
 #include "platform/X11ClipboardReader.h"
+#include "platform/X11SelectionWatch.h"
 #include "ports/Clipboard.h"
 
 // The desktop clipboard (clipboard mode, not the X selection) through QClipboard.
@@ -18,6 +20,7 @@ class QtClipboard final : public QObject, public Clipboard {
   void clear() override;
   void setText(const std::string& text) override;
   std::uint64_t changeCount() const override;
+  void onChangedByOthers(std::function<void()> onChange) override;
 
  private:
   // Whether the clipboard is ours, by the X server's word where there is one: Qt can keep
@@ -31,4 +34,7 @@ class QtClipboard final : public QObject, public Clipboard {
   mutable unsigned lastOwner_ = 0;
   unsigned ourOwner_ = 0;
   unsigned silentOwner_ = 0;  // the owner last reported for not answering
+  bool claiming_ = false;     // a change of ours is under way
+  std::function<void()> onChangedByOthers_;
+  std::unique_ptr<X11SelectionWatch> watch_;
 };

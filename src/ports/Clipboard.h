@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,4 +28,7 @@ class Clipboard {
   // Grows whenever the content may have changed, by another program or by us. Lets an idle tick
   // skip reading (and copying) a large text that it has already looked at.
   virtual std::uint64_t changeCount() const = 0;
+  // `onChange` runs on the main thread whenever another program may have put something on the
+  // clipboard; never for our own replies.
+  virtual void onChangedByOthers(std::function<void()> onChange) = 0;
 };

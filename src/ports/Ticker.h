@@ -9,4 +9,7 @@ class Ticker {
  public:
   virtual ~Ticker() = default;
   virtual void start(std::chrono::milliseconds interval, std::function<void()> onTick) = 0;
+  // Runs `once` a few milliseconds from now, besides the repeating ticks. A call while one is
+  // pending joins it, so a burst of calls runs it once.
+  virtual void soon(std::function<void()> once) = 0;
 };

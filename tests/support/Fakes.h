@@ -8,9 +8,11 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <utility>
 
 #include "intake/PrintJobProcess.h"
 #include "ports/Clipboard.h"
+#include "ports/FolderWatch.h"
 #include "ports/LoginItems.h"
 #include "ports/Notifier.h"
 #include "ports/Paths.h"
@@ -77,6 +79,12 @@ struct FakeClipboard final : Clipboard {
   void clear() override { write(std::nullopt); }
   void setText(const std::string& text) override { write(text); }
   std::uint64_t changeCount() const override { return changes; }
+  void onChangedByOthers(std::function<void()> onChange) override { changed = std::move(onChange); }
+  // Another program offers a text, and says so.
+  void offer(std::optional<std::string> text) {
+    put(std::move(text));
+    if (changed) changed();
+  }
   void put(std::optional<std::string> text) {
     content = std::move(text);
     ++changes;
@@ -91,13 +99,37 @@ struct FakeClipboard final : Clipboard {
   int reads = 0;
   int unansweredReads = 0;  // the next reads that get no answer, as from an owner too slow
   std::vector<std::optional<std::string>> history;
+  std::function<void()> changed;
 };
 
 struct FakeTicker final : Ticker {
   void start(std::chrono::milliseconds every, std::function<void()> /*onTick*/) override {
     interval = every;
   }
+  void soon(std::function<void()> once) override {
+    ++soonCalls;
+    if (!pending) pending = std::move(once);
+  }
+  // Runs what is due, as the event loop would a few milliseconds later; false when nothing is.
+  bool runPending() {
+    if (!pending) return false;
+    const std::function<void()> once = std::exchange(pending, nullptr);
+    once();
+    return true;
+  }
   std::chrono::milliseconds interval{0};
+  std::function<void()> pending;
+  int soonCalls = 0;
+};
+
+struct FakeFolderWatch final : FolderWatch {
+  void watch(const std::string& folder, const std::string& fileName,
+             std::function<void()> onAppeared) override {
+    watched = folder + "/" + fileName;
+    appeared = std::move(onAppeared);
+  }
+  std::string watched;
+  std::function<void()> appeared;
 };
 
 // The real folder dispatcher, with a record of what it was given.

@@ -27,6 +27,7 @@ struct IntakeHarness {
   FixedPaths paths{home.path()};
   FakeClipboard clipboard;
   FakeTicker ticker;
+  FakeFolderWatch folderWatch;
   RecordingPrintSystem printSystem;
   ScriptedPrintDialog dialog;
   RecordingProgress progress;
@@ -49,7 +50,7 @@ struct IntakeHarness {
   RecordingFolderJobs folderJobs{{printSystem, log, digests, printer, saver, opener}};
   RecordingNotifier notifier;
   FakeProcess process;
-  PastboardController controller{{clipboard, paths, printSystem, ticker, folderJobs, job, printer,
-                                  rawPrinter, workspace, prompt, documents, utilXML, tableView,
-                                  notifier, process, process}};
+  PastboardController controller{{clipboard, paths, printSystem, ticker, folderWatch, folderJobs,
+                                  job, printer, rawPrinter, workspace, prompt, documents, utilXML,
+                                  tableView, notifier, process, process}};
 };

@@ -84,6 +84,36 @@ TEST_F(IntakeTest, FolderFirstOneJobPerTickAndNoTickInsideAJob) {
   EXPECT_EQ(folderJobs.received.size(), 1U);
 }
 
+// Arrivals run a tick of their own; a burst runs one, and news that comes while a job holds a
+// modal window is kept for a tick right after that job, which then finds the work once.
+TEST_F(IntakeTest, ArrivalsStartATickAndNoneIsLostInsideAJob) {
+  controller.awakeFromNib();
+  EXPECT_EQ(folderWatch.watched, drive().string() + "/pjobd.data");
+  clipboard.offer(JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard));
+  clipboard.offer(clipboard.content);
+  EXPECT_TRUE(ticker.runPending());
+  EXPECT_FALSE(ticker.runPending()) << "two notices, one tick";
+  EXPECT_EQ(printSystem.pdfJobs.size(), 1U);
+
+  const std::string next =
+      JobTextComposer::compose(sent("ZelbrinDefault", makePdf(5, 5)), Channel::Clipboard);
+  folderJobs.duringJob = [&] {
+    clipboard.offer(next);
+    ticker.runPending();  // inside the job's modal window: no tick
+    folderWatch.appeared();
+    ticker.runPending();
+  };
+  putFolderJob(JobTextComposer::compose(sent("ZelbrinPrinter", makePdf(3, 3)), Channel::Folder));
+  folderWatch.appeared();
+  EXPECT_TRUE(ticker.runPending());
+  folderJobs.duringJob = nullptr;
+  EXPECT_EQ(printSystem.pdfJobs.size(), 2U);
+  EXPECT_TRUE(ticker.runPending()) << "the tick after the job";
+  EXPECT_EQ(printSystem.pdfJobs.size(), 3U);
+  EXPECT_FALSE(ticker.runPending());
+  EXPECT_EQ(clipboard.reads, 2);
+}
+
 TEST_F(IntakeTest, OnlyTheFolderFilesThatWereReadAreRemoved) {
   // A job written while the previous one is carried out (a dialog can be up for minutes).
   putFolderJob("first job");
