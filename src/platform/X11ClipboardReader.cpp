@@ -178,7 +178,7 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wa
   IncrTransfer transfer(limit_);
   if (first->type != incr_) {
     transfer.addWhole(valueOf(*first));
-    return finish(transfer, result);
+    return finish(transfer, std::move(result));
   }
 
   // A large transfer: the owner announces a lower bound of the size, which is not trusted, then
@@ -210,10 +210,10 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wa
     if (transfer.add(valueOf(*piece)) == IncrTransfer::State::OverLimit) abandonRequest();
     deadline = Clock::now() + wait;  // an honest owner that keeps sending is not stuck
   }
-  return finish(transfer, result);
+  return finish(transfer, std::move(result));
 }
 
-X11ClipboardReader::Result X11ClipboardReader::finish(IncrTransfer& transfer, Result& result) {
+X11ClipboardReader::Result X11ClipboardReader::finish(IncrTransfer& transfer, Result result) {
   if (transfer.state() == IncrTransfer::State::OverLimit) {
     Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
                        << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";

@@ -50,7 +50,7 @@ class X11ClipboardReader {
 
   std::optional<std::uint32_t> serverTime(std::chrono::steady_clock::time_point deadline);
   void abandonRequest();
-  Result finish(IncrTransfer& transfer, Result& result);
+  Result finish(IncrTransfer& transfer, Result result);
   void dropLeftover(unsigned property);
   unsigned property() const { return properties_[current_]; }
 
