@@ -22,7 +22,8 @@
 set -euo pipefail
 
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
-TESTENV="$REPO_DIR/tests/env/testenv.sh"
+# shellcheck source=scripts/session.sh
+source "$REPO_DIR/scripts/session.sh"
 
 if [[ "${1:-}" == -h || "${1:-}" == --help ]]; then
     sed -n '2,/^$/p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
@@ -53,33 +54,14 @@ base=$(cd "$base" && pwd -P)
 exec {lock}>>"$base/pickup.lock"
 flock -n "$lock" || die "another run is using $base"
 
-now_us() {
-    local t=${EPOCHREALTIME/[.,]/}
-    printf '%s\n' "$((10#$t))"
-}
-
 agent_pid=""
-started_cups=0
-started_xvfb=0
-started_bus=0
 
 # shellcheck disable=SC2317 # called through the trap
 cleanup() {
-    local status=$? i
+    local status=$?
     trap - EXIT INT TERM
-    if [[ -n "$agent_pid" ]] && kill -0 "$agent_pid" 2>/dev/null; then
-        kill -TERM "$agent_pid" 2>/dev/null || true
-        # The agent ends like "Quit" on SIGTERM; up to 10 s, then it is forced.
-        for ((i = 0; i < 200; i++)); do
-            kill -0 "$agent_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill -KILL "$agent_pid" 2>/dev/null || true
-        wait "$agent_pid" 2>/dev/null || true
-    fi
-    if (( started_bus )); then bash "$TESTENV" bus-stop "$base" >/dev/null || true; fi
-    if (( started_xvfb )); then bash "$TESTENV" xvfb-stop "$base" >/dev/null || true; fi
-    if (( started_cups )); then bash "$TESTENV" cups-stop "$base" >/dev/null || true; fi
+    stop_agent "$agent_pid" 10
+    session_stop "$base"
     exit "$status"
 }
 trap cleanup EXIT
@@ -92,43 +74,19 @@ results="$base/results"
 # A copy: a build may replace the binary while the run goes on.
 cp -- "$agent_given" "$base/bin/zelbrin-client"
 
-started_cups=1
-bash "$TESTENV" cups-start "$base" >/dev/null {lock}>&- || die "cups-start failed"
-started_xvfb=1
-bash "$TESTENV" xvfb-start "$base" >/dev/null {lock}>&- || die "xvfb-start failed"
-# A session bus as every desktop has; without one GIO would start a bus of its own that
-# outlives the run.
-started_bus=1
-bash "$TESTENV" bus-start "$base" >/dev/null {lock}>&- || die "bus-start failed"
-
-while IFS= read -r line; do
-    [[ -n "$line" ]] && export "${line?}"
-done < <(cat "$base/cups.env" "$base/xvfb.env" "$base/bus.env")
+session_start "$base" || die "the private session could not be started"
 lpadmin -d zelbrin-raw || die "cannot make zelbrin-raw the default printer"
 
 # The agent's world, private like the integration tests'.
-export HOME="$base/home"
-export TMPDIR="$base/tmp"
-export XDG_RUNTIME_DIR="$base/xdg-runtime"
-export XDG_CONFIG_HOME="$HOME/.config"
-export XDG_DATA_HOME="$HOME/.local/share"
-export XDG_CACHE_HOME="$HOME/.cache"
-export XDG_STATE_HOME="$HOME/.local/state"
-unset WAYLAND_DISPLAY XAUTHORITY
+session_home "$base"
 
 documents="$HOME/Documents"
-drive="$documents/ZbDataDrive"
 settings="$documents/com.kestrova.ZelbrinClient/ZelbrinSettings.xml"
 agent_err="$results/agent.err"
 
 "$base/bin/zelbrin-client" >"$results/agent.out" 2>"$agent_err" </dev/null {lock}>&- &
 agent_pid=$!
-deadline=$(($(now_us) + 15000000))
-until [[ -f "$settings" && -d "$drive" ]]; do
-    kill -0 "$agent_pid" 2>/dev/null || die "the agent ended at start-up: $(cat "$agent_err")"
-    (($(now_us) < deadline)) || die "the agent wrote no settings within 15 s: $(cat "$agent_err")"
-    sleep 0.05
-done
+why=$(wait_until_agent_ready "$agent_pid" "$agent_err") || die "$why"
 # A print dialog would wait for a person: every job would time out.
 grep -q 'Dialog="0"' "$settings" || die "the \"Dialog\" switch is not off in $settings"
 

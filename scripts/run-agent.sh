@@ -14,7 +14,8 @@
 set -euo pipefail
 
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
-TESTENV="$REPO_DIR/tests/env/testenv.sh"
+# shellcheck source=scripts/session.sh
+source "$REPO_DIR/scripts/session.sh"
 
 if [[ "${1:-}" == -h || "${1:-}" == --help ]]; then
     sed -n '2,/^$/p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
@@ -50,33 +51,14 @@ session="$build_dir/run-session"
 mkdir -p "$session"
 
 agent_pid=""
-started_cups=0
-started_xvfb=0
-started_bus=0
 
 # shellcheck disable=SC2317 # called through the trap
 cleanup() {
-    local status=$? i
+    local status=$?
     trap - EXIT INT TERM
-    if [[ -n "$agent_pid" ]] && kill -0 "$agent_pid" 2>/dev/null; then
-        kill -TERM "$agent_pid" 2>/dev/null || true
-        # Up to about 5 s for the agent to finish its work, then force it.
-        for ((i = 0; i < 100; i++)); do
-            kill -0 "$agent_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill -KILL "$agent_pid" 2>/dev/null || true
-        wait "$agent_pid" 2>/dev/null || true
-    fi
-    if (( started_bus )); then
-        bash "$TESTENV" bus-stop "$session" || true
-    fi
-    if (( started_xvfb )); then
-        bash "$TESTENV" xvfb-stop "$session" || true
-    fi
-    if (( started_cups )); then
-        bash "$TESTENV" cups-stop "$session" || true
-    fi
+    # Up to about 5 s for the agent to finish its work, then it is forced.
+    stop_agent "$agent_pid" 5
+    session_stop "$session"
     echo "run-agent: stopped. Captured jobs stay in $session/out/" >&2
     exit "$status"
 }
@@ -84,27 +66,10 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Set before starting, so that a failed start is cleaned up as well.
-started_cups=1
-bash "$TESTENV" cups-start "$session" >/dev/null
-started_xvfb=1
-bash "$TESTENV" xvfb-start "$session" >/dev/null
-# A session bus of its own, on which GVfs mounts Windows shares for "ZelbrinOpenUrl" jobs.
-started_bus=1
-bash "$TESTENV" bus-start "$session" >/dev/null
-
-mkdir -p "$session/home" "$session/tmp" "$session/xdg-runtime"
-chmod 0700 "$session/xdg-runtime"
-
+# A session bus of its own too, on which GVfs mounts Windows shares for "ZelbrinOpenUrl" jobs.
+session_start "$session"
 # Everything the agent sees points into the session folder.
-while IFS= read -r line; do
-    [[ -n "$line" ]] && export "${line?}"
-done < <(cat "$session/cups.env" "$session/xvfb.env" "$session/bus.env")
-export HOME="$session/home"
-export TMPDIR="$session/tmp"
-export XDG_RUNTIME_DIR="$session/xdg-runtime"
-unset WAYLAND_DISPLAY XAUTHORITY \
-    XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
+session_home "$session"
 
 sample_pdf=/usr/share/cups/data/default-testpage.pdf
 cat <<EOF

@@ -25,7 +25,8 @@
 set -euo pipefail
 
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
-TESTENV="$REPO_DIR/tests/env/testenv.sh"
+# shellcheck source=scripts/session.sh
+source "$REPO_DIR/scripts/session.sh"
 
 if [[ "${1:-}" == -h || "${1:-}" == --help ]]; then
     sed -n '2,/^$/p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
@@ -64,38 +65,19 @@ base=$(cd "$base" && pwd -P)
 exec {lock}>>"$base/soak.lock"
 flock -n "$lock" || die "another soak run is using $base"
 
-now_us() {
-    local t=${EPOCHREALTIME/[.,]/}
-    printf '%s\n' "$((10#$t))"
-}
-
 agent_pid=""
 sender_pid=""
-started_cups=0
-started_xvfb=0
-started_bus=0
 
 # shellcheck disable=SC2317 # called through the trap
 cleanup() {
-    local status=$? i
+    local status=$?
     trap - EXIT INT TERM
     if [[ -n "$sender_pid" ]] && kill -0 "$sender_pid" 2>/dev/null; then
         kill -TERM "$sender_pid" 2>/dev/null || true
         wait "$sender_pid" 2>/dev/null || true
     fi
-    if [[ -n "$agent_pid" ]] && kill -0 "$agent_pid" 2>/dev/null; then
-        kill -TERM "$agent_pid" 2>/dev/null || true
-        # The agent ends like "Quit" on SIGTERM; up to 10 s, then it is forced.
-        for ((i = 0; i < 200; i++)); do
-            kill -0 "$agent_pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill -KILL "$agent_pid" 2>/dev/null || true
-        wait "$agent_pid" 2>/dev/null || true
-    fi
-    if (( started_bus )); then bash "$TESTENV" bus-stop "$base" >/dev/null || true; fi
-    if (( started_xvfb )); then bash "$TESTENV" xvfb-stop "$base" >/dev/null || true; fi
-    if (( started_cups )); then bash "$TESTENV" cups-stop "$base" >/dev/null || true; fi
+    stop_agent "$agent_pid" 10
+    session_stop "$base"
     exit "$status"
 }
 trap cleanup EXIT
@@ -143,18 +125,7 @@ for n in range(1, count + 1):
         f.write(out)
 EOF
 
-started_cups=1
-bash "$TESTENV" cups-start "$base" >/dev/null {lock}>&- || die "cups-start failed"
-started_xvfb=1
-bash "$TESTENV" xvfb-start "$base" >/dev/null {lock}>&- || die "xvfb-start failed"
-# A session bus as every desktop has; without one GIO would start a bus of its own that
-# outlives the run.
-started_bus=1
-bash "$TESTENV" bus-start "$base" >/dev/null {lock}>&- || die "bus-start failed"
-
-while IFS= read -r line; do
-    [[ -n "$line" ]] && export "${line?}"
-done < <(cat "$base/cups.env" "$base/xvfb.env" "$base/bus.env")
+session_start "$base" || die "the private session could not be started"
 
 # CUPS keeps 500 jobs by default and refuses more while it holds them: a job refused there
 # would count as lost by the agent. With no limit every job also stays listed for the count.
@@ -170,14 +141,7 @@ done
 lpadmin -d "$queue" || die "cannot make $queue the default printer"
 
 # The agent's world, private like the integration tests': a desktop opener that only records.
-export HOME="$base/home"
-export TMPDIR="$base/tmp"
-export XDG_RUNTIME_DIR="$base/xdg-runtime"
-export XDG_CONFIG_HOME="$HOME/.config"
-export XDG_DATA_HOME="$HOME/.local/share"
-export XDG_CACHE_HOME="$HOME/.cache"
-export XDG_STATE_HOME="$HOME/.local/state"
-unset WAYLAND_DISPLAY XAUTHORITY
+session_home "$base"
 opened="$results/opened.log"
 # shellcheck disable=SC2016 # $1 belongs to the stand-in, not to this script
 printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s"\n' "$opened" > "$HOME/bin/xdg-open"
@@ -195,12 +159,7 @@ samples="$results/samples.tsv"
 
 "$agent_bin" >"$agent_out" 2>"$agent_err" </dev/null {lock}>&- &
 agent_pid=$!
-deadline=$(($(now_us) + 15000000))
-until [[ -f "$settings" && -d "$drive" ]]; do
-    kill -0 "$agent_pid" 2>/dev/null || die "the agent ended at start-up: $(cat "$agent_err")"
-    (($(now_us) < deadline)) || die "the agent wrote no settings within 15 s: $(cat "$agent_err")"
-    sleep 0.05
-done
+why=$(wait_until_agent_ready "$agent_pid" "$agent_err") || die "$why"
 # A print dialog would wait for a person: every job would time out.
 grep -q 'Dialog="0"' "$settings" || die "the \"Dialog\" switch is not off in $settings"
 
