@@ -77,7 +77,7 @@ bool waitForJobOnClipboard() {
 }
 
 void report(const char* stage, double seconds, double bytes) {
-  std::printf("  %-34s %8.1f ms  %8.0f MB/s\n", stage, seconds * 1000, bytes / seconds / 1e6);
+  std::printf("  %-46s %8.1f ms  %8.0f MB/s\n", stage, seconds * 1000, bytes / seconds / 1e6);
 }
 
 // The work without the agent around it: each stage timed on its own.
@@ -115,7 +115,7 @@ int runStages() {
               readable ? "read" : "UNREADABLE", submitted.jobId,
               submitted.submitted ? "" : " NOT SUBMITTED");
   report("clipboard read (X transfer)", read, static_cast<double>(text->size()));
-  report("digest (MD5)", md5, static_cast<double>(text->size()));
+  report("digest (MD5, apart; the agent: in the read)", md5, static_cast<double>(text->size()));
   report("decode (Base64)", decode, static_cast<double>(fields[5].size()));
   report("validation (qpdf, page 1)", validate, static_cast<double>(pdf.size()));
   report("submission to CUPS", submit, static_cast<double>(pdf.size()));
