@@ -207,32 +207,28 @@ for ((n = 1; n <= jobs; n++)); do
     status=0
     if ((n % 2 == 1)); then
         channel=clipboard
-        "$send_bin" --clipboard --command ZelbrinDefault --file "$doc" --timeout "$timeout_s" \
-            >>"$send_log" 2>&1 {lock}>&- &
-        sender_pid=$!
-        wait "$sender_pid" || status=$?
-        sender_pid=""
+        how=(--clipboard --timeout "$timeout_s")
     else
         channel=folder
-        "$send_bin" --folder --command ZelbrinDefault --file "$doc" --documents "$documents" \
-            >>"$send_log" 2>&1 {lock}>&- &
-        sender_pid=$!
-        wait "$sender_pid" || status=$?
-        sender_pid=""
-        if ((status == 0)); then
-            deadline=$((t0 + timeout_s * 1000000))
-            until folder_empty; do
-                if (($(now_us) >= deadline)); then
-                    # Left there, it would hold up every later folder job.
-                    status=124
-                    echo "soak: job $n not taken from the folder within $timeout_s s; removed" \
-                        >> "$send_log"
-                    rm -f -- "$drive/pjobd.data" "$drive/pjob.data"
-                    break
-                fi
-                sleep 0.02
-            done
-        fi
+        how=(--folder --documents "$documents")
+    fi
+    "$send_bin" "${how[@]}" --command ZelbrinDefault --file "$doc" >>"$send_log" 2>&1 {lock}>&- &
+    sender_pid=$!
+    wait "$sender_pid" || status=$?
+    sender_pid=""
+    if [[ $channel == folder ]] && ((status == 0)); then
+        deadline=$((t0 + timeout_s * 1000000))
+        until folder_empty; do
+            if (($(now_us) >= deadline)); then
+                # Left there, it would hold up every later folder job.
+                status=124
+                echo "soak: job $n not taken from the folder within $timeout_s s; removed" \
+                    >> "$send_log"
+                rm -f -- "$drive/pjobd.data" "$drive/pjob.data"
+                break
+            fi
+            sleep 0.02
+        done
     fi
     t1=$(now_us)
     printf '%d\t%s\t%d\t%d\t%d\t%d\n' "$n" "$channel" "$status" "$(((t1 - t0) / 1000))" \

@@ -34,24 +34,20 @@ std::uint64_t QtClipboard::changeCount() const {
 
 void QtClipboard::onChangedByOthers(std::function<void()> onChange) {
   onChangedByOthers_ = std::move(onChange);
-  // Our replies, our emptying (nobody owns it then) and whatever happens while we claim it are
-  // ours; the owner window Qt answers from stays the same for the life of the process.
-  const auto isOurs = [this](bool ownedByUsNow) { return claiming_ || ownedByUsNow; };
-  watch_ = std::make_unique<X11SelectionWatch>([this, isOurs](unsigned owner) {
-    if (owner == 0 || isOurs(ourOwner_ != 0 && owner == ourOwner_)) return;
-    onChangedByOthers_();
+  // Ours: our emptying (nobody owns it then), our replies (the owner window Qt answers from is
+  // one for the life of the process) and whatever happens while we claim the clipboard.
+  watch_ = std::make_unique<X11SelectionWatch>([this](unsigned owner) {
+    if (owner != 0 && owner != ourOwner_ && !claiming_) onChangedByOthers_();
   });
   if (watch_->usable()) return;
   watch_.reset();
   // Without X (a Wayland session without XWayland) Qt's own notice is what there is.
-  connect(QGuiApplication::clipboard(), &QClipboard::changed, this,
-          [this, isOurs](QClipboard::Mode mode) {
-            if (mode != QClipboard::Clipboard ||
-                isOurs(QGuiApplication::clipboard()->ownsClipboard())) {
-              return;
-            }
-            onChangedByOthers_();
-          });
+  connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+    if (mode == QClipboard::Clipboard && !claiming_ &&
+        !QGuiApplication::clipboard()->ownsClipboard()) {
+      onChangedByOthers_();
+    }
+  });
 }
 
 bool QtClipboard::ownedByUs() const {
