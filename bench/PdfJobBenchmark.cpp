@@ -135,6 +135,7 @@ struct TimedClipboard final : Clipboard {
   void clear() override { real.clear(); }
   void setText(const std::string& text) override { real.setText(text); }
   std::uint64_t changeCount() const override { return real.changeCount(); }
+  std::uint64_t takenByOthers() override { return real.takenByOthers(); }
   void onChangedByOthers(std::function<void()> onChange) override {
     real.onChangedByOthers(std::move(onChange));
   }

@@ -32,12 +32,22 @@ std::uint64_t QtClipboard::changeCount() const {
   return changes_;
 }
 
+std::uint64_t QtClipboard::takenByOthers() {
+  if (watch_) watch_->catchUp();
+  return othersTook_;
+}
+
+void QtClipboard::takenByAnother() {
+  ++othersTook_;
+  if (onChangedByOthers_) onChangedByOthers_();
+}
+
 void QtClipboard::onChangedByOthers(std::function<void()> onChange) {
   onChangedByOthers_ = std::move(onChange);
   // Ours: our emptying (nobody owns it then), our replies (the owner window Qt answers from is
   // one for the life of the process) and whatever happens while we claim the clipboard.
   watch_ = std::make_unique<X11SelectionWatch>([this](unsigned owner) {
-    if (owner != 0 && owner != ourOwner_ && !claiming_) onChangedByOthers_();
+    if (owner != 0 && owner != ourOwner_ && !claiming_) takenByAnother();
   });
   if (watch_->usable()) return;
   watch_.reset();
@@ -45,7 +55,7 @@ void QtClipboard::onChangedByOthers(std::function<void()> onChange) {
   connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
     if (mode == QClipboard::Clipboard && !claiming_ &&
         !QGuiApplication::clipboard()->ownsClipboard()) {
-      onChangedByOthers_();
+      takenByAnother();
     }
   });
 }
@@ -62,7 +72,8 @@ Clipboard::Content QtClipboard::read() {
     // Nobody owns it (for instance between one program letting go and the next taking over):
     // Qt could still answer with what it saw earlier.
     const unsigned owner = x11_.owner();
-    if (owner == 0) return {};
+    if (owner == 0) return {true, std::nullopt, {}, takenByOthers()};
+    const std::uint64_t generation = takenByOthers();
     X11ClipboardReader::Result read = x11_.read(kAnswerWait, changeCount());
     if (!read.answered) {
       if (owner != silentOwner_) {
@@ -70,20 +81,24 @@ Clipboard::Content QtClipboard::read() {
                               "next tick";
         silentOwner_ = owner;
       }
-      return {false, std::nullopt, {}};
+      return {false, std::nullopt, {}, generation};
     }
     silentOwner_ = 0;
-    if (read.text || read.skipped) return {true, std::move(read.text), std::move(read.digest)};
+    if (read.text || read.skipped) {
+      return {true, std::move(read.text), std::move(read.digest), generation};
+    }
   }
+  const std::uint64_t generation = takenByOthers();
   const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-  if (data == nullptr || !data->hasText()) return {};
+  if (data == nullptr || !data->hasText()) return {true, std::nullopt, {}, generation};
   // A job text can be tens of megabytes: take the UTF-8 bytes as the owner offers them rather
   // than going through UTF-16 and back.
   if (data->hasFormat(kUtf8Text)) {
     const QByteArray bytes = data->data(kUtf8Text);
-    return {true, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), {}};
+    return {true, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), {},
+            generation};
   }
-  return {true, data->text().toStdString(), {}};
+  return {true, data->text().toStdString(), {}, generation};
 }
 
 void QtClipboard::clear() {

@@ -20,9 +20,12 @@ class QtClipboard final : public QObject, public Clipboard {
   void clear() override;
   void setText(const std::string& text) override;
   std::uint64_t changeCount() const override;
+  std::uint64_t takenByOthers() override;
   void onChangedByOthers(std::function<void()> onChange) override;
 
  private:
+  // Counts a change that is not ours, and passes it on.
+  void takenByAnother();
   // Whether the clipboard is ours, by the X server's word where there is one: Qt can keep
   // believing it owns the clipboard after another program took it over.
   bool ownedByUs() const;
@@ -30,6 +33,7 @@ class QtClipboard final : public QObject, public Clipboard {
   bool claim(const std::function<void()>& change, const std::function<bool(unsigned)>& took);
 
   mutable std::uint64_t changes_ = 0;
+  std::uint64_t othersTook_ = 0;
   mutable X11ClipboardReader x11_{JobLimits::maxJobTextBytes()};
   mutable unsigned lastOwner_ = 0;
   unsigned ourOwner_ = 0;

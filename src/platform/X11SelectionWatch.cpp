@@ -64,6 +64,14 @@ X11SelectionWatch::~X11SelectionWatch() {
   if (connection_ != nullptr) xcb_disconnect(connection_);
 }
 
+void X11SelectionWatch::catchUp() {
+  if (connection_ == nullptr || xcb_connection_has_error(connection_) != 0) return;
+  // The server sends the events it made before it answers a request, so once the answer is in
+  // they are all queued on our side.
+  std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  readEvents();
+}
+
 void X11SelectionWatch::readEvents() {
   while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
     if ((event->response_type & 0x7f) == firstEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {

@@ -18,6 +18,9 @@ class X11SelectionWatch final : public QObject {
   X11SelectionWatch& operator=(const X11SelectionWatch&) = delete;
 
   bool usable() const { return connection_ != nullptr; }
+  // Reports every owner change that the X server made before this call, before it returns: a
+  // notice still on its way could otherwise be taken for one that came later.
+  void catchUp();
 
  private:
   void readEvents();

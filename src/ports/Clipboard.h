@@ -19,6 +19,9 @@ class Clipboard {
     std::optional<std::string> text;
     // md5Hex of the text where the reader took it on the way; empty when it did not.
     std::string digest;
+    // takenByOthers() when the content was asked for: a reply to the job it holds is written
+    // only while no other program has taken the clipboard since.
+    std::uint64_t generation = 0;
   };
   virtual Content read() = 0;
   // Drops every item.
@@ -28,6 +31,9 @@ class Clipboard {
   // Grows whenever the content may have changed, by another program or by us. Lets an idle tick
   // skip reading (and copying) a large text that it has already looked at.
   virtual std::uint64_t changeCount() const = 0;
+  // Grows each time another program takes the clipboard, never for our own replies; up to date
+  // with the display server when it returns.
+  virtual std::uint64_t takenByOthers() = 0;
   // `onChange` runs on the main thread whenever another program may have put something on the
   // clipboard; never for our own replies.
   virtual void onChangedByOthers(std::function<void()> onChange) = 0;

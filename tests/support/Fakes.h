@@ -72,30 +72,35 @@ class FixedPaths final : public Paths {
 struct FakeClipboard final : Clipboard {
   Content read() override {
     ++reads;
-    if (unansweredReads == 0) return {true, content, {}};
+    if (unansweredReads == 0) return {true, content, {}, othersTook};
     --unansweredReads;
-    return {false, std::nullopt, {}};
+    return {false, std::nullopt, {}, othersTook};
   }
   void clear() override { write(std::nullopt); }
   void setText(const std::string& text) override { write(text); }
   std::uint64_t changeCount() const override { return changes; }
+  std::uint64_t takenByOthers() override { return othersTook; }
   void onChangedByOthers(std::function<void()> onChange) override { changed = std::move(onChange); }
   // Another program offers a text, and says so.
   void offer(std::optional<std::string> text) {
     put(std::move(text));
     if (changed) changed();
   }
+  // Another program takes the clipboard without a notice reaching us.
   void put(std::optional<std::string> text) {
     content = std::move(text);
     ++changes;
+    ++othersTook;
   }
   void write(const std::optional<std::string>& text) {
-    put(text);
+    content = text;
+    ++changes;
     history.push_back(text);
   }
 
   std::optional<std::string> content;
   std::uint64_t changes = 0;
+  std::uint64_t othersTook = 0;
   int reads = 0;
   int unansweredReads = 0;  // the next reads that get no answer, as from an owner too slow
   std::vector<std::optional<std::string>> history;
