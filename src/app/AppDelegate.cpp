@@ -9,6 +9,7 @@
 
 #include "config/RedirectedFolderSetup.h"
 #include "core/Diagnostics.h"
+#include "core/Shutdown.h"
 #include "ports/Paths.h"
 
 // The image lives in this library's resources; a static library's resources are only linked in
@@ -59,7 +60,10 @@ void AppDelegate::OldFolderRemove() {
   RedirectedFolderSetup::OldFolderRemove(paths_.documentsDirectory());
 }
 
-void AppDelegate::quitApp() { QApplication::quit(); }
+void AppDelegate::quitApp() {
+  Shutdown::begin();
+  QApplication::quit();
+}
 
 void AppDelegate::AboutPanel() {
   if (outlets_.about != nullptr) bringToFront(*outlets_.about);

@@ -19,7 +19,8 @@ Stamp stampOf(const struct stat& info) {
                .inode = static_cast<std::uint64_t>(info.st_ino),
                .size = static_cast<std::int64_t>(info.st_size),
                .modified = nanoseconds(info.st_mtim),
-               .changed = nanoseconds(info.st_ctim)};
+               .changed = nanoseconds(info.st_ctim),
+               .regular = S_ISREG(info.st_mode)};
 }
 
 }  // namespace

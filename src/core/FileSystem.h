@@ -14,6 +14,7 @@ struct Stamp {
   std::int64_t size = 0;
   std::int64_t modified = 0;  // nanoseconds
   std::int64_t changed = 0;   // nanoseconds
+  bool regular = false;       // a plain file, not a folder, device or pipe
   bool operator==(const Stamp&) const = default;
 };
 

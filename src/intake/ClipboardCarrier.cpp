@@ -1,10 +1,48 @@
 #include "intake/ClipboardCarrier.h"
 
+#include <algorithm>
+#include <cerrno>
+
+#include "core/AtomicFile.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
+#include "core/FileSystem.h"
 #include "core/JobLimits.h"
 #include "core/JobText.h"
 #include "ports/Clipboard.h"
+
+namespace {
+
+bool isDigest(const std::string& text) {
+  return text.size() == 32 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+         });
+}
+
+}  // namespace
+
+ClipboardCarrier::ClipboardCarrier(Clipboard& clipboard, std::string digestFile)
+    : clipboard_(clipboard), digestFile_(std::move(digestFile)) {
+  if (std::optional<std::string> text = FileSystem::readRegularFile(digestFile_)) {
+    text->erase(std::remove(text->begin(), text->end(), '\n'), text->end());
+    if (isDigest(*text)) hashTemp_ = kept_ = std::move(*text);
+  }
+}
+
+void ClipboardCarrier::keep() {
+  if (hashTemp_ == kept_) return;
+  const bool done = hashTemp_ ? AtomicFile::write(digestFile_, *hashTemp_ + "\n", 0600)
+                              : (FileSystem::remove(digestFile_) || errno == ENOENT);
+  // Tried once per job: a read-only folder is not written to again at every tick.
+  kept_ = hashTemp_;
+  if (done) {
+    toldUnwritable_ = false;
+  } else if (!toldUnwritable_) {
+    Diagnostics::say() << "cannot keep the last clipboard job's digest in " << digestFile_
+                       << "; after a restart the job still on the clipboard is carried out again";
+    toldUnwritable_ = true;
+  }
+}
 
 bool ClipboardCarrier::unchangedSinceLastLook() const {
   if (!looked_ || clipboard_.changeCount() != lastChangeCount_) return false;
@@ -22,6 +60,7 @@ std::optional<std::string> ClipboardCarrier::take() {
   looked_ = true;
   lastChangeCount_ = changeCount;
   lastLookDigest_.reset();
+  generation_ = content.generation;
 
   if (!content.text || !JobText::hasSeparator(*content.text)) return std::nullopt;
   if (content.text->size() > JobLimits::maxJobTextBytes()) {

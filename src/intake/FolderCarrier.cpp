@@ -17,6 +17,15 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
   const std::optional<FileSystem::Stamp> marker =
       FileSystem::stamp(base + std::string(kReadyMarkerName));
   if (!marker) return std::nullopt;
+  if (!marker->regular) {
+    // A folder or a pipe is no marker: the job beside it may still be being written.
+    if (oddMarker_ != marker) {
+      Diagnostics::say() << "the ready marker " << base << kReadyMarkerName
+                         << " is not a file; no folder job is taken until it is";
+      oddMarker_ = marker;
+    }
+    return std::nullopt;
+  }
   const std::string jobFile = base + std::string(kJobFileName);
   if (stuck_) {
     if (stuck_->markerStamp == *marker && stuck_->jobStamp == FileSystem::stamp(jobFile)) {
@@ -45,8 +54,9 @@ void FolderCarrier::finish(const Job& job) {
   FileSystem::Removal removal = FileSystem::Removal::Gone;
   if (job.jobStamp) {
     removal = FileSystem::removeIfUnchanged(jobFile, *job.jobStamp);
-    // A newer job is there: its marker, even if it is still the old file, belongs to it now.
-    if (removal == FileSystem::Removal::Changed) return;
+    // A newer job is being written: it waits for a marker of its own, so the old one goes
+    // unless the sender has written it again since.
+    if (removal == FileSystem::Removal::Changed) removal = FileSystem::Removal::Removed;
   } else if (!FileSystem::remove(jobFile) && errno != ENOENT && errno != EISDIR && errno != EPERM) {
     // An unreadable job file goes too; a folder standing in its place is not ours to delete.
     removal = FileSystem::Removal::Failed;

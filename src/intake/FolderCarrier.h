@@ -8,10 +8,10 @@
 
 class Paths;
 
-// The redirected folder as a carrier of jobs. A job is ready when its marker stands beside the
-// job file. After the job only the files that were read are removed: a job written while the
-// previous one was carried out (a prompt or a dialog can be up for minutes) stays for the next
-// tick. A job whose files cannot be removed (a read-only mapping) is not carried out again until
+// The redirected folder as a carrier of jobs. A job is ready when its marker, a plain file,
+// stands beside the job file. After the job only the files that were read are removed: a job
+// written while the previous one was carried out (a prompt or a dialog can be up for minutes)
+// stays, and is taken once its own marker is written. A job whose files cannot be removed (a read-only mapping) is not carried out again until
 // its files change.
 class FolderCarrier {
  public:
@@ -41,4 +41,5 @@ class FolderCarrier {
     FileSystem::Stamp markerStamp;
   };
   std::optional<Stuck> stuck_;
+  std::optional<FileSystem::Stamp> oddMarker_;  // the last marker reported for not being a file
 };

@@ -3,9 +3,11 @@
 #include <exception>
 
 #include "config/TableViewControler.h"
+#include "config/XMLUtil.h"
 #include "core/Diagnostics.h"
 #include "core/JobFailure.h"
 #include "core/JobText.h"
+#include "core/Shutdown.h"
 #include "core/Utf8.h"
 #include "intake/PrintJobProcess.h"
 #include "intake/ProductCommand.h"
@@ -45,8 +47,11 @@ class TickScope {
 
 PastboardController::PastboardController(const Services& services)
     : services_(services),
+      clipboard_(services.clipboard, services.paths.documentsDirectory() + "/" +
+                                         XMLUtil::kSupportFolderName + "/" +
+                                         std::string(kClipboardDigestFileName)),
       commands_(CommandDispatcher::Services{
-          .clipboard = services.clipboard,
+          .clipboard = replies_,
           .carrier = clipboard_,
           .printSystem = services.printSystem,
           .printer = services.printer,
@@ -56,7 +61,7 @@ PastboardController::PastboardController(const Services& services)
           .job = services.job,
       }),
       pairing_(PrinterPairing::Services{
-          .clipboard = services.clipboard,
+          .clipboard = replies_,
           .printSystem = services.printSystem,
           .prompt = services.prompt,
           .utilXML = services.utilXML,
@@ -92,17 +97,27 @@ void PastboardController::jobMayHaveArrived() {
 }
 
 void PastboardController::MonitorSharedFolder() {
-  if (tickRunning_) return;  // a modal window of the running job is up
+  // A modal window of the running job is up, or the agent is on its way out.
+  if (tickRunning_ || Shutdown::underway()) return;
   {
     const TickScope scope(tickRunning_, services_.job.printerPromptCancelled);
     const JobFailure::Scope failures;
+    // Until a clipboard job is taken, replies (a prompt's cancel) answer what is there now.
+    replies_.answering(services_.clipboard.takenByOthers());
     try {
       tick();
+    } catch (const Shutdown::Interrupted&) {
+      // The job waited for the user when the agent was told to end: its folder files and its
+      // clipboard text are where they were, and the next agent carries it out.
+      clipboard_.putBack();
+      Diagnostics::say() << "the agent is ending; the job under way is left for its next start";
+      return;
     } catch (const std::exception& error) {
       // A job must never take the agent down; the timer goes on with the next tick.
       Diagnostics::say() << "job abandoned: " << error.what();
       JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
     }
+    clipboard_.keep();
     notices_.jobEnded(failures.failure());
   }
   if (arrivedDuringTick_) {
@@ -151,6 +166,8 @@ bool PastboardController::handleFolderJob(const std::optional<std::string>& text
   // Without an answer from CUPS every pair would look stale and be forgotten.
   if (!printServiceAnswers()) return false;
   if (const auto job = pairing_.UserDefined(JobText::upperCased(keyword), *text)) {
+    // CUPS may have stopped while the prompt was up.
+    if (job->printer && !printServiceAnswers()) return false;
     sendUserDefined(*job, nullptr);
   }
   return true;
@@ -159,6 +176,7 @@ bool PastboardController::handleFolderJob(const std::optional<std::string>& text
 void PastboardController::PrepareDataForPrint() {
   std::optional<std::string> text = clipboard_.take();
   if (!text) return;
+  replies_.answering(clipboard_.generation());
   const std::string keyword(JobText::keyword(*text));
   switch (JobText::classify(keyword)) {
     case JobText::Kind::UserDefinedDriver:
@@ -169,12 +187,18 @@ void PastboardController::PrepareDataForPrint() {
       }
       if (const auto job = pairing_.UserDefined(keyword, *text)) {
         if (services_.printSystem.printerNames().empty()) {
+          if (!services_.printSystem.serviceAnswered()) {
+            // CUPS stopped while the prompt was up: the job waits like any other.
+            JobFailure::printServiceDown(job->name);
+            clipboard_.forgetLastJob();
+            return;
+          }
           Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
                              << "\" job not carried out";
           JobFailure::noPrinter(job->name);
           return;
         }
-        sendUserDefined(*job, &services_.clipboard);
+        sendUserDefined(*job, &replies_);
       }
       return;
     case JobText::Kind::Product:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "intake/ClipboardCarrier.h"
+#include "intake/ClipboardReplies.h"
 #include "intake/CommandDispatcher.h"
 #include "intake/FailureNotices.h"
 #include "intake/FolderCarrier.h"
@@ -54,6 +55,9 @@ class PastboardController {
     Process& process;
   };
 
+  // In the support folder: the digest of the last clipboard job carried out.
+  static constexpr std::string_view kClipboardDigestFileName = "LastClipboardJob.md5";
+
   explicit PastboardController(const Services& services);
 
   // Called once after start-up: makes sure the agent starts at login (an entry the user removed
@@ -82,8 +86,9 @@ class PastboardController {
   Services services_;
   bool tickRunning_ = false;
   bool arrivedDuringTick_ = false;
+  ClipboardReplies replies_{services_.clipboard};
   FolderCarrier folder_{services_.paths};
-  ClipboardCarrier clipboard_{services_.clipboard};
+  ClipboardCarrier clipboard_;
   FailureNotices notices_{services_.notifier};
   CommandDispatcher commands_;
   PrinterPairing pairing_;

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "core/FileName.h"
+#include "core/Shutdown.h"
 
 // GIO names a struct member "signals", which Qt defines as a keyword.
 #undef signals
@@ -60,6 +61,7 @@ void runAside(const std::function<void(GCancellable*)>& work) {
   if (QCoreApplication::instance() != nullptr && !done) loop.exec();
   if (!done) g_cancellable_cancel(cancellable.get());
   worker.join();
+  Shutdown::throwIfUnderway();
 }
 
 // Iterates the calling thread's own context until the flag is set.

@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "core/Shutdown.h"
+
 namespace {
 
 QPrinter::DuplexMode toQt(std::int32_t mode) {
@@ -90,7 +92,9 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
     dialog.raise();
     dialog.activateWindow();
   }
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const int result = dialog.exec();
+  Shutdown::throwIfUnderway();
+  if (result != QDialog::Accepted) return std::nullopt;
 
   PrintDialogChoice choice;
   choice.printerName = printer.printerName().toStdString();

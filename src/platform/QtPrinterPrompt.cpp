@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "core/Shutdown.h"
 #include "ui_PrinterPrompt.h"
 
 QtPrinterPrompt::QtPrinterPrompt() : HUDp_(std::make_unique<QDialog>()), ui_(new Ui::HUDp) {
@@ -36,8 +37,11 @@ PrinterPrompt::Answer QtPrinterPrompt::run() {
   HUDp_->show();
   HUDp_->raise();
   HUDp_->activateWindow();
-  // Closing the window or pressing Escape rejects it, which is a cancel like the button.
-  if (HUDp_->exec() != QDialog::Accepted) return Answer{.cancelled = true, .selected = {}};
+  // Closing the window or pressing Escape rejects it, which is a cancel like the button; the
+  // agent ending (the restart button included) is not.
+  const int result = HUDp_->exec();
+  Shutdown::throwIfUnderway();
+  if (result != QDialog::Accepted) return Answer{.cancelled = true, .selected = {}};
   const int index = ui_->printersList->currentIndex();
   if (index < 0) return Answer{.cancelled = false, .selected = std::nullopt};
   return Answer{.cancelled = false, .selected = ui_->printersList->itemText(index).toStdString()};

@@ -7,6 +7,7 @@
 #include <QProcess>
 
 #include "core/Diagnostics.h"
+#include "core/Shutdown.h"
 
 std::string QtProcess::executablePath() const {
   return QCoreApplication::applicationFilePath().toStdString();
@@ -26,7 +27,9 @@ bool QtProcess::relaunch() {
                        << "; Zelbrin Client keeps running";
     return false;
   }
-  // The helper waits until this process has ended; quitting unwinds any job that is running.
+  // The helper waits until this process has ended. A job that waits for the user is left as it
+  // came, for the new agent.
+  Shutdown::begin();
   QCoreApplication::quit();
   return true;
 }

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include "core/Shutdown.h"
+
 std::optional<std::string> QtSavePanel::run(const std::string& suggestedName) {
   QFileDialog panel(nullptr, QStringLiteral("Save panel"), QString::fromStdString(startFolder_));
   panel.setAcceptMode(QFileDialog::AcceptSave);
@@ -14,6 +16,8 @@ std::optional<std::string> QtSavePanel::run(const std::string& suggestedName) {
   panel.show();
   panel.raise();
   panel.activateWindow();
-  if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty()) return std::nullopt;
+  const int result = panel.exec();
+  Shutdown::throwIfUnderway();
+  if (result != QDialog::Accepted || panel.selectedFiles().isEmpty()) return std::nullopt;
   return panel.selectedFiles().first().toStdString();
 }

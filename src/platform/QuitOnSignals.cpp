@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <csignal>
 
+#include "core/Shutdown.h"
+
 namespace {
 
 int pipeEnds[2] = {-1, -1};
@@ -24,6 +26,7 @@ QuitOnSignals::QuitOnSignals() {
     char byte = 0;
     while (::read(pipeEnds[0], &byte, 1) > 0) {
     }
+    Shutdown::begin();
     QCoreApplication::quit();
   });
   struct sigaction action {};

@@ -110,14 +110,24 @@ TEST_F(IntakeTest, ArrivalsStartATickAndNoneIsLostInsideAJob) {
 }
 
 TEST_F(IntakeTest, OnlyTheFolderFilesThatWereReadAreRemoved) {
-  // A job written while the previous one is carried out (a dialog can be up for minutes).
+  // A job written while the previous one is carried out (a dialog can be up for minutes): its
+  // data first, then its own marker. The first job's marker is no marker of the second.
   putFolderJob("first job");
-  folderJobs.duringJob = [&] { putFolderJob("second job"); };
+  folderJobs.duringJob = [&] { writeFile(drive() / "pjob.data", "second jo"); };
   controller.MonitorSharedFolder();
   folderJobs.duringJob = nullptr;
-  EXPECT_EQ(readFile(drive() / "pjob.data"), "second job");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(folderJobs.received, std::vector<std::string>{"first job"}) << "read half-written";
+  writeFile(drive() / "pjob.data", "second job");
+  writeFile(drive() / "pjobd.data", "");
   controller.MonitorSharedFolder();
   EXPECT_EQ(folderJobs.received, (std::vector<std::string>{"first job", "second job"}));
+  // A folder where the marker belongs marks nothing.
+  writeFile(drive() / "pjob.data", "third job");
+  fs::create_directory(drive() / "pjobd.data");
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(folderJobs.received.size(), 2U);
+  fs::remove(drive() / "pjobd.data");
 
   // A read-only mapping: the job is carried out once, not once a second, until it changes.
   putFolderJob("stuck job");
@@ -176,6 +186,31 @@ TEST_F(IntakeTest, ProductCommandsPrintWithTheirSettingsAndEmptyTheClipboard) {
   ASSERT_EQ(dialog.requests.size(), 1U);
   EXPECT_EQ(dialog.requests[0].copies, 3);
   EXPECT_EQ(dialog.requests[0].duplexMode, 1) << "the product commands leave duplex to the queue";
+}
+
+// A job's reply replaces the clipboard only while the clipboard still holds that job: what
+// arrives while a window of the job is up is read next, never wiped.
+TEST_F(IntakeTest, WhatArrivesWhileAWindowIsUpOutlivesTheReply) {
+  controller.awakeFromNib();
+  const std::string second = JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard);
+  dialog.answer = [&](PrintDialogChoice&) { clipboard.offer(second); };
+  onClipboard(sent("ZelbrinPrinter"));
+  dialog.answer = nullptr;
+  EXPECT_EQ(clipboard.content, second) << "the second job is still there";
+  EXPECT_TRUE(clipboard.history.empty());
+  EXPECT_TRUE(ticker.runPending()) << "its arrival asked for a tick";
+  ASSERT_EQ(printSystem.pdfJobs.size(), 2U);
+  EXPECT_EQ(clipboard.content, "") << "the second job's own reply";
+
+  // A text the user copies while the prompt is up stays, cancel or not.
+  prompt.answer.cancelled = true;
+  prompt.whileOpen = [&] { clipboard.offer("copied in the session"); };
+  onClipboard(userDefined("USERDEFINEDDRIVER", "Zebra", "raw"));
+  EXPECT_EQ(clipboard.content, "copied in the session");
+  // With nothing in between, the cancel is answered.
+  prompt.whileOpen = nullptr;
+  onClipboard(userDefined("USERDEFINEDDRIVER", "Zebra", "raw 2"));
+  EXPECT_EQ(clipboard.content, " ");
 }
 
 // Whatever another program copies, the agent goes on and leaves the clipboard alone unless the
@@ -341,6 +376,19 @@ TEST_F(IntakeTest, JobsWaitWhileThePrintServiceDoesNotAnswer) {
   utilXML.addElementToXML("Zebra", "Label Printer");
   whileDown([&] { onClipboard(userDefined("USERDEFINEDDRIVER", "Zebra", "raw")); });
   EXPECT_EQ(printSystem.rawJobs, std::vector<std::string>{"raw"});
+
+  // CUPS stops while the prompt is up: the answer is kept, the job waits for CUPS.
+  prompt.answer.selected = "Label Printer";
+  prompt.whileOpen = [&] { printSystem.down = true; };
+  onClipboard(userDefined("USERDEFINEDDRIVER", "Dock", "raw 2"));
+  putFolderJob(userDefined("USERDEFINEDDRIVER", "Shelf", "raw 3"));
+  controller.MonitorSharedFolder();
+  prompt.whileOpen = nullptr;
+  printSystem.down = false;
+  controller.MonitorSharedFolder();
+  controller.MonitorSharedFolder();
+  EXPECT_EQ(printSystem.rawJobs, (std::vector<std::string>{"raw", "raw 3", "raw 2"}));
+  EXPECT_EQ(prompt.runs, 2);
 }
 
 TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
