@@ -4,10 +4,13 @@
 #include <QUrl>
 #include <fstream>
 
+#include "config/XMLUtil.h"
+#include "send/JobTextComposer.h"
 #include "support/AgentProcess.h"
 #include "support/CupsJobs.h"
 #include "support/Fakes.h"
 #include "support/PdfSamples.h"
+#include "support/RemoteClipboardOwner.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -169,6 +172,60 @@ TEST_F(AgentTest, OneAgentPerSessionWhichASecondStartBringsUpOrRestarts) {
         return now != 0 && now != first && ::kill(now, 0) == 0;
       },
       10s));
+  ::kill(lockHolder(home.path()), SIGTERM);
+}
+
+bool promptIsUp() {
+  return runCommand("xwininfo -root -tree").find("\"Choose a Printer\"") != std::string::npos;
+}
+
+// A restart or a logout while a job waits for the user leaves the job for the next agent, and a
+// raw job that stays on the clipboard is not printed again by the next agent.
+TEST_F(AgentTest, EndingTheAgentNeitherLosesNorRepeatsAJob) {
+  const FixedPaths paths(home.path());
+  XMLUtil(paths).addElementToXML("Zebra", "Raw Capture");
+  startAgent();
+  const int before = CupsJobs::newest();
+  JobTextComposer::Job raw;
+  raw.command = "USERDEFINEDDRIVER";
+  raw.serverPrinter = "Zebra";
+  raw.document = "raw bytes for the label printer";
+  RemoteClipboardOwner owner;
+  owner.offer(JobTextComposer::compose(raw, JobTextComposer::Channel::Clipboard));
+  ASSERT_TRUE(waitFor([&] { return CupsJobs::newest() == before + 1; }, 10s))
+      << agent->standardError();
+
+  // A folder job for a printer that is not paired yet: the prompt asks.
+  raw.serverPrinter = "Dock";
+  writeFile(documents() / "ZbDataDrive" / "pjob.data",
+            JobTextComposer::compose(raw, JobTextComposer::Channel::Folder));
+  writeFile(documents() / "ZbDataDrive" / "pjobd.data", "");
+  ASSERT_TRUE(waitFor(promptIsUp, 10s)) << agent->standardError();
+  ::kill(lockHolder(home.path()), SIGTERM);
+  ASSERT_TRUE(waitFor([&] { return !agent->running(); }, 10s));
+  EXPECT_TRUE(fs::exists(documents() / "ZbDataDrive" / "pjob.data")) << agent->standardError();
+
+  // The next agent asks again, and leaves the raw job on the clipboard alone; so does the one
+  // that the prompt's restart brings.
+  for (const bool restart : {false, true}) {
+    const qint64 previous = lockHolder(home.path());
+    std::unique_ptr<AgentProcess> asking;
+    if (restart) {
+      asking = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path(),
+                                              std::vector<std::string>{"--restart"});
+    } else {
+      startAgent();
+    }
+    ASSERT_TRUE(waitFor(
+        [&] {
+          const qint64 now = lockHolder(home.path());
+          return now != 0 && now != previous && ::kill(now, 0) == 0 && promptIsUp();
+        },
+        15s))
+        << agent->standardError();
+    EXPECT_TRUE(fs::exists(documents() / "ZbDataDrive" / "pjob.data"));
+  }
+  EXPECT_EQ(CupsJobs::newest(), before + 1) << "the raw job printed once";
   ::kill(lockHolder(home.path()), SIGTERM);
 }
 
