@@ -28,9 +28,33 @@ constexpr std::size_t kChunkSize = 256 * 1024;
 constexpr unsigned char kEmptyGzip[] = {0x1f, 0x8b, 0x08, 0, 0, 0, 0, 0, 0, 0x03,
                                         0x03, 0x00, 0,    0, 0, 0, 0, 0, 0, 0};
 
-std::string nameOf(const cups_dest_t& dest) {
+// The description users know a queue by; its queue name when it has none.
+std::string descriptionOf(const cups_dest_t& dest) {
   const char* info = cupsGetOption("printer-info", dest.num_options, dest.options);
   return (info != nullptr && *info != '\0') ? info : dest.name;
+}
+
+// The printer name of a queue: its description, with the queue name in parentheses where
+// another queue has the same description (one printer model on USB and on the network), so that
+// every name names exactly one queue.
+std::string nameOf(const CupsDestinations& dests, const cups_dest_t& dest) {
+  std::string name = descriptionOf(dest);
+  for (const cups_dest_t& other : dests.all()) {
+    if (other.instance != nullptr || &other == &dest || std::strcmp(other.name, dest.name) == 0) {
+      continue;
+    }
+    if (descriptionOf(other) == name) return name + " (" + dest.name + ")";
+  }
+  return name;
+}
+
+// The queue itself where `dest` is an lpoptions instance of it.
+const cups_dest_t* queueOf(const CupsDestinations& dests, const cups_dest_t* dest) {
+  if (dest == nullptr || dest->instance == nullptr) return dest;
+  for (const cups_dest_t& queue : dests.all()) {
+    if (queue.instance == nullptr && std::strcmp(queue.name, dest->name) == 0) return &queue;
+  }
+  return dest;
 }
 
 std::string lastError() {
@@ -105,10 +129,9 @@ const cups_dest_t* CupsPrintSystem::resolve(const CupsDestinations& dests,
                                             const std::string& name) {
   if (name.empty()) return nullptr;
   for (const cups_dest_t& dest : dests.all()) {
-    if (dest.instance != nullptr) continue;
-    const char* info = cupsGetOption("printer-info", dest.num_options, dest.options);
-    if (info != nullptr && name == info) return &dest;
+    if (dest.instance == nullptr && name == nameOf(dests, dest)) return &dest;
   }
+  // A queue name; never a description that two queues share, which names neither.
   for (const cups_dest_t& dest : dests.all()) {
     if (dest.instance == nullptr && name == dest.name) return &dest;
   }
@@ -131,18 +154,19 @@ std::vector<std::string> CupsPrintSystem::printerNames() {
   for (const cups_dest_t& dest : dests.all()) {
     // lpoptions instances are option presets of a queue, not printers of their own.
     if (dest.instance != nullptr) continue;
-    names.push_back(nameOf(dest));
+    names.push_back(nameOf(dests, dest));
   }
   return names;
 }
 
 std::optional<std::string> CupsPrintSystem::defaultPrinter() {
   const CupsDestinations dests;
-  // The default may be an lpoptions instance; it carries its queue's printer-info and is named
-  // after its queue, so the answer is always one of printerNames().
-  const cups_dest_t* dest = cupsGetDest(nullptr, nullptr, dests.count(), dests.raw());
+  // The default may be an lpoptions instance; it is named after its queue, whose printer name
+  // is one of printerNames() and resolves back to that very queue.
+  const cups_dest_t* dest =
+      queueOf(dests, cupsGetDest(nullptr, nullptr, dests.count(), dests.raw()));
   if (dest == nullptr) return std::nullopt;
-  return nameOf(*dest);
+  return nameOf(dests, *dest);
 }
 
 std::optional<std::string> CupsPrintSystem::queueFor(const std::string& printerName) {

@@ -43,6 +43,25 @@ TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactlyAndLeaveNoFileBehin
 
   EXPECT_TRUE(cups.printPdf(kNoRaw, kPdf, {}, {}).submitted);
   ::unsetenv("TMPDIR");
+
+  // A second queue with the default's description (one printer on USB and on the network):
+  // every name still names one queue, and the default is the default queue.
+  const TempFolder capture;
+  ASSERT_EQ(std::system(("lpadmin -p zelbrin-twin -E -v capture:" + capture.path().string() +
+                         " -D 'Office Tray Printer'")
+                            .c_str()),
+            0);
+  const struct Removed {
+    ~Removed() { std::system("lpadmin -x zelbrin-twin"); }
+  } removed;
+  std::vector<std::string> names = cups.printerNames();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{kNoRaw, "Office Tray Printer (zelbrin-tray)",
+                                             "Office Tray Printer (zelbrin-twin)", kRaw}));
+  EXPECT_EQ(cups.defaultPrinter(), "Office Tray Printer (zelbrin-tray)");
+  EXPECT_EQ(cups.queueFor(cups.defaultPrinter().value_or("")), "zelbrin-tray");
+  EXPECT_EQ(cups.queueFor("Office Tray Printer (zelbrin-twin)"), "zelbrin-twin");
+  EXPECT_EQ(cups.queueFor(kTray), std::nullopt) << "a shared description names no queue";
   for (const auto& entry : fs::recursive_directory_iterator(tmp.path())) {
     EXPECT_TRUE(entry.is_directory()) << "left behind: " << entry.path();
   }
