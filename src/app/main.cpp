@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QStandardPaths>
 #include <cstdio>
 #include <string_view>
 
@@ -48,7 +47,7 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   // Two agents would carry out every clipboard job twice.
-  SingleInstance instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+  SingleInstance instance(SingleInstance::runtimeFolder(), SingleInstance::displayName());
   if (!instance.claim(request)) {
     Diagnostics::say() << "already running (pid " << instance.otherPid() << "); "
                        << (request == SingleInstance::Request::Restart

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "config/XMLUtil.h"
+#include "platform/SingleInstance.h"
 #include "send/JobTextComposer.h"
 #include "support/AgentProcess.h"
 #include "support/CupsJobs.h"
@@ -135,10 +136,12 @@ TEST_F(AgentTest, FilesOnSharesAreMountedOnceAndOpenedFromTheShare) {
 }
 
 // The lock file names the agent that holds it on its first line.
-qint64 lockHolder(const fs::path& home) {
-  const std::string lock = readFile(home / "run" / "zelbrin-client.lock");
+qint64 lockHolder(const fs::path& folder) {
+  const std::string lock = readFile(
+      folder / ("zelbrin-client-" + SingleInstance::displayName().toStdString() + ".lock"));
   return lock.empty() ? 0 : std::stoll(lock);
 }
+qint64 lockHolder(const TempFolder& home) { return lockHolder(home.path() / "run"); }
 
 TEST_F(AgentTest, OneAgentPerSessionWhichASecondStartBringsUpOrRestarts) {
   startAgent();
@@ -149,7 +152,7 @@ TEST_F(AgentTest, OneAgentPerSessionWhichASecondStartBringsUpOrRestarts) {
   EXPECT_NE(readFile(autostart / "zelbrin-client.desktop")
                 .find(std::string("Exec=\"") + ZELBRIN_CLIENT_PATH + "\""),
             std::string::npos);
-  const qint64 first = lockHolder(home.path());
+  const qint64 first = lockHolder(home);
   ASSERT_GT(first, 0);
 
   AgentProcess second(ZELBRIN_CLIENT_PATH, home.path());
@@ -168,11 +171,38 @@ TEST_F(AgentTest, OneAgentPerSessionWhichASecondStartBringsUpOrRestarts) {
   EXPECT_TRUE(waitFor([&] { return !agent->running(); }, 10s));
   ASSERT_TRUE(waitFor(
       [&] {
-        const qint64 now = lockHolder(home.path());
+        const qint64 now = lockHolder(home);
         return now != 0 && now != first && ::kill(now, 0) == 0;
       },
       10s));
-  ::kill(lockHolder(home.path()), SIGTERM);
+  ::kill(lockHolder(home), SIGTERM);
+
+  // Started from shells that lack XDG_RUNTIME_DIR and differ in TMPDIR, still one agent; and
+  // another display of the same user gets an agent of its own.
+  const auto withoutRuntime = [&](const std::string& tmp, const std::string& display) {
+    fs::create_directories(home.path() / tmp);
+    return std::make_unique<AgentProcess>(
+        ZELBRIN_CLIENT_PATH, home.path(), std::vector<std::string>{},
+        std::vector<std::string>{"XDG_RUNTIME_DIR=", "TMPDIR=" + (home.path() / tmp).string(),
+                                 "DISPLAY=" + display});
+  };
+  const std::string display = std::getenv("DISPLAY");
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string kept = runtime != nullptr ? runtime : "";
+  ::unsetenv("XDG_RUNTIME_DIR");
+  const fs::path fallback = SingleInstance::runtimeFolder().toStdString();
+  if (runtime != nullptr) ::setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
+  auto one = withoutRuntime("tmp-a", display);
+  ASSERT_TRUE(waitFor([&] { return lockHolder(fallback) == one->processId(); }, 10s))
+      << one->standardError();
+  auto two = withoutRuntime("tmp-b", display + ".0");
+  ASSERT_TRUE(waitFor([&] { return !two->running(); }, 10s)) << "a second agent beside the first";
+  EXPECT_EQ(two->exitStatus(), 0);
+  const std::string other = ":" + std::to_string(300 + ::getpid() % 300);
+  AgentProcess server("/usr/bin/Xvfb", home.path(), {other, "-nolisten", "tcp"});
+  ASSERT_TRUE(waitFor([&] { return fs::exists("/tmp/.X11-unix/X" + other.substr(1)); }, 10s));
+  auto third = withoutRuntime("tmp-c", other);
+  EXPECT_FALSE(waitFor([&] { return !third->running(); }, 3s)) << third->standardError();
 }
 
 bool promptIsUp() {
@@ -201,14 +231,14 @@ TEST_F(AgentTest, EndingTheAgentNeitherLosesNorRepeatsAJob) {
             JobTextComposer::compose(raw, JobTextComposer::Channel::Folder));
   writeFile(documents() / "ZbDataDrive" / "pjobd.data", "");
   ASSERT_TRUE(waitFor(promptIsUp, 10s)) << agent->standardError();
-  ::kill(lockHolder(home.path()), SIGTERM);
+  ::kill(lockHolder(home), SIGTERM);
   ASSERT_TRUE(waitFor([&] { return !agent->running(); }, 10s));
   EXPECT_TRUE(fs::exists(documents() / "ZbDataDrive" / "pjob.data")) << agent->standardError();
 
   // The next agent asks again, and leaves the raw job on the clipboard alone; so does the one
   // that the prompt's restart brings.
   for (const bool restart : {false, true}) {
-    const qint64 previous = lockHolder(home.path());
+    const qint64 previous = lockHolder(home);
     std::unique_ptr<AgentProcess> asking;
     if (restart) {
       asking = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path(),
@@ -218,7 +248,7 @@ TEST_F(AgentTest, EndingTheAgentNeitherLosesNorRepeatsAJob) {
     }
     ASSERT_TRUE(waitFor(
         [&] {
-          const qint64 now = lockHolder(home.path());
+          const qint64 now = lockHolder(home);
           return now != 0 && now != previous && ::kill(now, 0) == 0 && promptIsUp();
         },
         15s))
@@ -226,7 +256,7 @@ TEST_F(AgentTest, EndingTheAgentNeitherLosesNorRepeatsAJob) {
     EXPECT_TRUE(fs::exists(documents() / "ZbDataDrive" / "pjob.data"));
   }
   EXPECT_EQ(CupsJobs::newest(), before + 1) << "the raw job printed once";
-  ::kill(lockHolder(home.path()), SIGTERM);
+  ::kill(lockHolder(home), SIGTERM);
 }
 
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply

@@ -21,6 +21,7 @@ class AgentProcess {
     process_.waitForFinished(0);
     return process_.state() != QProcess::NotRunning;
   }
+  qint64 processId() const { return process_.processId(); }
   // The exit status once it has ended by itself; -1 while running or when it crashed.
   int exitStatus() const;
   // Stops the process and returns what it wrote to standard error.
