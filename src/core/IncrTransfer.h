@@ -12,14 +12,19 @@
 class IncrTransfer {
  public:
   enum class State { Receiving, Complete, OverLimit };
+  // How the pieces are written. Latin-1 becomes UTF-8 on the way, byte by byte, so a piece can be
+  // converted on its own; the limit and the digest count the UTF-8 text.
+  enum class Encoding { Utf8, Latin1 };
 
   explicit IncrTransfer(std::size_t limit) : limit_(limit) {}
 
   // Takes the next piece; an empty piece ends the transfer. Once complete or over the limit,
   // further pieces change nothing. Over the limit, what was gathered is freed at once.
-  State add(std::string_view piece);
+  State add(std::string_view piece, Encoding encoding = Encoding::Utf8);
   // A text that came in one piece.
-  State addWhole(std::string_view text);
+  State addWhole(std::string_view text, Encoding encoding = Encoding::Utf8);
+  // Ends the transfer as over the limit, for a piece too large to be fetched at all.
+  State overLimit();
 
   State state() const { return state_; }
   // Once complete: the text, and md5Hex of it.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 
 #include "core/AtomicFile.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
 #include "core/FileSystem.h"
+#include "core/JobFailure.h"
 #include "core/JobLimits.h"
 #include "core/JobText.h"
 #include "ports/Clipboard.h"
@@ -31,6 +33,10 @@ ClipboardCarrier::ClipboardCarrier(Clipboard& clipboard, std::string digestFile)
 
 void ClipboardCarrier::keep() {
   if (hashTemp_ == kept_) return;
+  if (hashTemp_) {
+    std::error_code ignored;  // the write that follows reports what went wrong
+    std::filesystem::create_directories(std::filesystem::path(digestFile_).parent_path(), ignored);
+  }
   const bool done = hashTemp_ ? AtomicFile::write(digestFile_, *hashTemp_ + "\n", 0600)
                               : (FileSystem::remove(digestFile_) || errno == ENOENT);
   // Tried once per job: a read-only folder is not written to again at every tick.
@@ -56,7 +62,17 @@ std::optional<std::string> ClipboardCarrier::take() {
   const std::uint64_t changeCount = clipboard_.changeCount();
   Clipboard::Content content = clipboard_.read();
   // Without an answer nothing was seen: the job that may be on offer is read on a later tick.
-  if (!content.answered) return std::nullopt;
+  if (!content.answered) {
+    if (content.ownerStuck) {
+      Diagnostics::say() << "the program that holds the clipboard has not handed its text over "
+                            "for 30 s; a job on it waits until it does";
+      JobFailure::report("clipboard-stuck",
+                         "The program that holds the clipboard (usually the remote-desktop "
+                         "client) has not handed its text over for 30 seconds. A job on it is "
+                         "not printed until it does; print again, or reconnect the session.");
+    }
+    return std::nullopt;
+  }
   looked_ = true;
   lastChangeCount_ = changeCount;
   lastLookDigest_.reset();

@@ -9,14 +9,13 @@
 
 namespace {
 const QString kUtf8Text = QStringLiteral("text/plain;charset=utf-8");
-// How long one read waits for the owner. A request left unanswered is waited for again on the
-// next read, not made anew, so a remote-desktop client that needs several seconds to fetch a
-// large text is still read, a tick or two later; meanwhile an owner that never answers holds up
-// the event loop (the tray menu included) for at most this long per tick.
-constexpr std::chrono::milliseconds kAnswerWait(1000);
 }  // namespace
 
-QtClipboard::QtClipboard() {
+QtClipboard::QtClipboard(std::size_t limit)
+    : x11_(limit, [this] {
+        // A text is in: the job monitor looks again. The clipboard itself did not change.
+        if (onChangedByOthers_) onChangedByOthers_();
+      }) {
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { ++changes_; });
 }
 
@@ -29,7 +28,8 @@ std::uint64_t QtClipboard::changeCount() const {
       ++changes_;
     }
   }
-  return changes_;
+  // Qt's own notice of a change can come well after the watch's.
+  return changes_ + othersTook_;
 }
 
 std::uint64_t QtClipboard::takenByOthers() {
@@ -66,27 +66,24 @@ bool QtClipboard::ownedByUs() const {
 }
 
 Clipboard::Content QtClipboard::read() {
-  // Another program's text comes straight from the X server into one buffer; our own reply,
-  // which only our event loop can serve, and anything but UTF-8 go through Qt.
+  // Another program's text comes straight from the X server into one buffer; our own reply, which
+  // only our event loop can serve, goes through Qt.
   if (x11_.usable() && !ownedByUs()) {
     // Nobody owns it (for instance between one program letting go and the next taking over):
     // Qt could still answer with what it saw earlier.
-    const unsigned owner = x11_.owner();
-    if (owner == 0) return {true, std::nullopt, {}, takenByOthers()};
+    if (x11_.owner() == 0) return {true, std::nullopt, {}, takenByOthers()};
     const std::uint64_t generation = takenByOthers();
-    X11ClipboardReader::Result read = x11_.read(kAnswerWait, changeCount());
-    if (!read.answered) {
-      if (owner != silentOwner_) {
-        Diagnostics::say() << "the clipboard owner did not answer; trying again on the "
-                              "next tick";
-        silentOwner_ = owner;
-      }
-      return {false, std::nullopt, {}, generation};
-    }
-    silentOwner_ = 0;
-    if (read.text || read.skipped) {
-      return {true, std::move(read.text), std::move(read.digest), generation};
-    }
+    // Every claim, theirs or ours, as the X server has made them: Qt's own notice comes later
+    // and would make a text that is already in look out of date.
+    const std::uint64_t version = watch_ ? generation + claims_ : changeCount();
+    X11ClipboardReader::Result read = x11_.read(version, generation);
+    Content content;
+    content.answered = read.answered;
+    content.text = std::move(read.text);
+    content.digest = std::move(read.digest);
+    content.generation = read.answered ? read.generation : generation;
+    content.ownerStuck = read.ownerStuck;
+    return content;
   }
   const std::uint64_t generation = takenByOthers();
   const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
@@ -121,6 +118,7 @@ void QtClipboard::setText(const std::string& text) {
 bool QtClipboard::claim(const std::function<void()>& change,
                         const std::function<bool(unsigned)>& took) {
   ++changes_;
+  ++claims_;
   claiming_ = true;
   const struct Done {
     bool& flag;

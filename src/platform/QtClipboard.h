@@ -9,12 +9,16 @@
 #include "platform/X11SelectionWatch.h"
 #include "ports/Clipboard.h"
 
-// The desktop clipboard (clipboard mode, not the X selection) through QClipboard.
+// The desktop clipboard (clipboard mode, not the X selection). Another program's text comes
+// through our own X reader, without holding up the event loop: read() is unanswered until the text
+// is in, and then the clipboard tells onChangedByOthers. QClipboard serves our own replies, and
+// everything where there is no X display.
 class QtClipboard final : public QObject, public Clipboard {
   Q_OBJECT
 
  public:
-  QtClipboard();
+  // Another program's text longer than `limit` bytes (as UTF-8) is not read.
+  explicit QtClipboard(std::size_t limit = JobLimits::maxJobTextBytes());
 
   Content read() override;
   void clear() override;
@@ -34,11 +38,11 @@ class QtClipboard final : public QObject, public Clipboard {
 
   mutable std::uint64_t changes_ = 0;
   std::uint64_t othersTook_ = 0;
-  mutable X11ClipboardReader x11_{JobLimits::maxJobTextBytes()};
+  std::uint64_t claims_ = 0;  // changes of ours
+  mutable X11ClipboardReader x11_;
   mutable unsigned lastOwner_ = 0;
   unsigned ourOwner_ = 0;
-  unsigned silentOwner_ = 0;  // the owner last reported for not answering
-  bool claiming_ = false;     // a change of ours is under way
+  bool claiming_ = false;  // a change of ours is under way
   std::function<void()> onChangedByOthers_;
   std::unique_ptr<X11SelectionWatch> watch_;
 };

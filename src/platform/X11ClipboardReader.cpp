@@ -1,18 +1,21 @@
 #include "platform/X11ClipboardReader.h"
 
-#include <poll.h>
 #include <xcb/xcb.h>
 
+#include <QSocketNotifier>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "core/Diagnostics.h"
-#include "core/IncrTransfer.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Events are handled for at most this long in one go: a fast transfer in pieces keeps sending,
+// and the rest of the event loop (the tray menu, the windows) must get its turn.
+constexpr std::chrono::milliseconds kBatch(10);
 
 template <typename T>
 struct FreeDeleter {
@@ -28,39 +31,18 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-// The next event, or nothing when the time is up.
-XcbReply<xcb_generic_event_t> nextEvent(xcb_connection_t* connection, Clock::time_point deadline) {
-  for (;;) {
-    if (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
-      return XcbReply<xcb_generic_event_t>(event);
-    }
-    if (xcb_connection_has_error(connection) != 0) return nullptr;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return nullptr;
-    pollfd descriptor{xcb_get_file_descriptor(connection), POLLIN, 0};
-    ::poll(&descriptor, 1, static_cast<int>(left.count()));
-  }
-}
-
 uint8_t kind(const xcb_generic_event_t& event) { return event.response_type & 0x7f; }
 
-// A selection answer sent to our window, or null for any other event.
-const xcb_selection_notify_event_t* answerTo(xcb_window_t window,
-                                             const xcb_generic_event_t& event) {
-  if (kind(event) != XCB_SELECTION_NOTIFY) return nullptr;
-  const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(&event);
-  return notify->requestor == window ? notify : nullptr;
-}
-
-// Reads and deletes the transfer property. Null on a protocol error.
+// Reads the property and deletes it, unless it holds more than `limit` bytes: an owner that
+// wrote more than the limit lets in is not read any further (bytes_after tells). Null on a
+// protocol error.
 XcbReply<xcb_get_property_reply_t> takeProperty(xcb_connection_t* connection, xcb_window_t window,
-                                                xcb_atom_t property) {
-  XcbReply<xcb_get_property_reply_t> reply(
-      xcb_get_property_reply(connection,
-                             xcb_get_property(connection, 1, window, property,
-                                              XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4),
-                             nullptr));
+                                                xcb_atom_t property, std::size_t limit) {
+  const auto longs = static_cast<uint32_t>(std::min<std::size_t>(limit / 4 + 1, UINT32_MAX));
+  XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      connection,
+      xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, longs),
+      nullptr));
   // The owner may go on with the next piece while this one is digested.
   xcb_flush(connection);
   return reply;
@@ -75,7 +57,13 @@ std::string_view valueOf(const xcb_get_property_reply_t& reply) {
 
 }  // namespace
 
-X11ClipboardReader::X11ClipboardReader(std::size_t limit) : limit_(limit) {
+X11ClipboardReader::X11ClipboardReader(std::size_t limit, std::function<void()> onFinished,
+                                       std::chrono::milliseconds stallLimit,
+                                       std::chrono::milliseconds stuckAfter)
+    : limit_(limit),
+      onFinished_(std::move(onFinished)),
+      stallLimit_(stallLimit),
+      stuckAfter_(stuckAfter) {
   const char* display = std::getenv("DISPLAY");
   if (display == nullptr || *display == '\0') return;
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -89,7 +77,8 @@ X11ClipboardReader::X11ClipboardReader(std::size_t limit) : limit_(limit) {
   xcb_create_window(connection, XCB_COPY_FROM_PARENT, window_, screen->root, 0, 0, 1, 1, 0,
                     XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, XCB_CW_EVENT_MASK, &events);
   clipboard_ = internAtom(connection, "CLIPBOARD");
-  utf8_ = internAtom(connection, "UTF8_STRING");
+  targets_ = {internAtom(connection, "UTF8_STRING"), XCB_ATOM_STRING,
+              internAtom(connection, "TEXT")};
   incr_ = internAtom(connection, "INCR");
   timeProperty_ = internAtom(connection, "ZELBRIN_TIME");
   for (std::size_t i = 0; i < properties_.size(); ++i) {
@@ -97,31 +86,221 @@ X11ClipboardReader::X11ClipboardReader(std::size_t limit) : limit_(limit) {
   }
   xcb_flush(connection);
   connection_ = connection;
+  notifier_ =
+      std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection), QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { handleEvents(); });
+  later_.setSingleShot(true);
+  later_.setInterval(0);
+  connect(&later_, &QTimer::timeout, this, [this] { handleEvents(); });
 }
 
 X11ClipboardReader::~X11ClipboardReader() {
+  notifier_.reset();
   if (connection_ != nullptr) xcb_disconnect(connection_);
 }
 
-std::optional<std::uint32_t> X11ClipboardReader::serverTime(Clock::time_point deadline) {
+X11ClipboardReader::Result X11ClipboardReader::read(std::uint64_t changes,
+                                                    std::uint64_t generation) {
+  Result result;
+  if (connection_ == nullptr || xcb_connection_has_error(connection_) != 0) return result;
+  const auto now = Clock::now();
+  if (request_ && request_->changes != changes) abandonRequest();
+  if (!tries_ || tries_->changes != changes) tries_ = Tries{changes, now};
+
+  if (request_ && request_->step == Step::Finished) {
+    result = std::move(request_->result);
+    request_.reset();
+    tries_.reset();
+    return result;
+  }
+  if (request_ && request_->step == Step::Receiving && now - request_->lastHeard > stallLimit_) {
+    // Not looked at: the owner may only be slow to fetch the rest, and is asked again.
+    abandonRequest();
+    if (!tries_->stalled) {
+      Diagnostics::say() << "the clipboard owner paused in the middle of a transfer for more than "
+                         << stallLimit_.count() / 1000.0 << " s; asking again";
+    }
+    tries_->stalled = true;
+  }
+  if (!request_) start(changes, generation);
+  if (!tries_->reported && now - tries_->since >= stuckAfter_) {
+    tries_->reported = true;
+    result.ownerStuck = true;
+  }
+  return result;
+}
+
+void X11ClipboardReader::start(std::uint64_t changes, std::uint64_t generation) {
+  request_.emplace(changes, generation);
+  // ICCCM: a request carries a real time stamp, by which its answer is told from late ones.
   // There is no request for the server's time; a property change on our own window reports it.
+  request_->stamp = ++stampsAsked_;
   xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, timeProperty_, XCB_ATOM_INTEGER,
                       32, 0, nullptr);
   xcb_flush(connection_);
-  while (const auto event = nextEvent(connection_, deadline)) {
-    if (kind(*event) == XCB_PROPERTY_NOTIFY) {
-      const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
-      if (change->window == window_ && change->atom == timeProperty_) return change->time;
-    } else if (const auto* late = answerTo(window_, *event)) {
-      dropLeftover(late->property);
-    }
-  }
-  return std::nullopt;
+}
+
+void X11ClipboardReader::ask(std::size_t target) {
+  request_->step = Step::Asking;
+  request_->target = target;
+  request_->lastHeard = Clock::now();
+  xcb_delete_property(connection_, window_, property());
+  xcb_convert_selection(connection_, window_, clipboard_, targets_[target], property(),
+                        request_->time);
+  xcb_flush(connection_);
 }
 
 void X11ClipboardReader::abandonRequest() {
-  pending_.reset();
+  request_.reset();
   current_ = (current_ + 1) % properties_.size();
+}
+
+unsigned X11ClipboardReader::owner() {
+  if (connection_ == nullptr) return XCB_NONE;
+  const XcbReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
+      connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr));
+  // Waiting for the reply may have read events off the socket, which the notifier then does
+  // not report.
+  if (request_ && !later_.isActive()) later_.start();
+  return reply ? reply->owner : XCB_NONE;
+}
+
+void X11ClipboardReader::handleEvents() {
+  const auto until = Clock::now() + kBatch;
+  while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
+    if (kind(*event) == XCB_PROPERTY_NOTIFY) {
+      const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
+      if (change->window == window_) {
+        propertyChanged(change->atom, change->state == XCB_PROPERTY_NEW_VALUE, change->time);
+      }
+    } else if (kind(*event) == XCB_SELECTION_NOTIFY) {
+      const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
+      if (notify->requestor == window_) {
+        selectionNotified(notify->selection, notify->target, notify->property, notify->time);
+      }
+    }
+    if (Clock::now() >= until) {
+      later_.start();
+      break;
+    }
+  }
+  if (xcb_connection_has_error(connection_) != 0) {
+    // The X server went away; there is nothing left to read from.
+    notifier_->setEnabled(false);
+    request_.reset();
+  }
+  if (finished_) {
+    finished_ = false;
+    if (onFinished_) onFinished_();
+  }
+}
+
+void X11ClipboardReader::propertyChanged(unsigned atom, bool newValue, std::uint32_t time) {
+  if (atom == timeProperty_) {
+    ++stampsSeen_;
+    if (request_ && request_->step == Step::Stamping && request_->stamp == stampsSeen_) {
+      request_->time = time;
+      ask(0);
+    }
+  } else if (request_ && request_->step == Step::Receiving && atom == property() && newValue) {
+    takePiece();
+  }
+}
+
+void X11ClipboardReader::selectionNotified(unsigned selection, unsigned target, unsigned property,
+                                           std::uint32_t time) {
+  if (request_ && request_->step == Step::Asking && selection == clipboard_ &&
+      target == targets_[request_->target] && time == request_->time &&
+      (property == this->property() || property == XCB_ATOM_NONE)) {
+    answered(property);
+  } else {
+    dropLeftover(property);
+  }
+}
+
+void X11ClipboardReader::answered(unsigned answer) {
+  if (answer == XCB_ATOM_NONE) {
+    if (request_->target + 1 < targets_.size()) {
+      ask(request_->target + 1);
+    } else if (tries_ && tries_->changes == request_->changes && tries_->stalled) {
+      // An owner still busy with the transfer we gave up on refuses a new request: that says
+      // nothing about the content, which is asked for again on a later read.
+      request_.reset();
+    } else {
+      finish();  // no text on offer
+    }
+    return;
+  }
+  const auto reply = takeProperty(connection_, window_, answer, limit_);
+  if (!reply) {
+    abandonRequest();
+    return;
+  }
+  request_->transfer.emplace(limit_);
+  request_->lastHeard = Clock::now();
+  if (reply->type == incr_) {
+    // A large transfer: the owner announces a lower bound of the size, which is not trusted, and
+    // starts once the property is gone (taking it deleted it); then hands over one piece per
+    // property change until it writes an empty one.
+    request_->step = Step::Receiving;
+    return;
+  }
+  if (reply->bytes_after != 0) {
+    xcb_delete_property(connection_, window_, answer);
+    xcb_flush(connection_);
+    request_->transfer->overLimit();
+  } else {
+    request_->transfer->addWhole(valueOf(*reply), encodingOf(reply->type));
+  }
+  finish();
+}
+
+void X11ClipboardReader::takePiece() {
+  const auto reply = takeProperty(connection_, window_, property(), limit_);
+  if (!reply) {
+    abandonRequest();
+    return;
+  }
+  request_->lastHeard = Clock::now();
+  IncrTransfer& transfer = *request_->transfer;
+  if (reply->bytes_after != 0) {
+    transfer.overLimit();
+  } else {
+    transfer.add(valueOf(*reply), encodingOf(reply->type));
+  }
+  if (transfer.state() != IncrTransfer::State::Receiving) finish();
+}
+
+void X11ClipboardReader::finish() {
+  Result& result = request_->result;
+  result.answered = true;
+  result.generation = request_->generation;
+  if (request_->transfer) {
+    IncrTransfer& transfer = *request_->transfer;
+    if (transfer.state() == IncrTransfer::State::OverLimit) {
+      // What the owner still sends goes to a property that we no longer read.
+      current_ = (current_ + 1) % properties_.size();
+      Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
+                         << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
+      result.skipped = true;
+    } else {
+      result.text = transfer.takeText();
+      result.digest = transfer.digest();
+    }
+    request_->transfer.reset();
+  }
+  request_->step = Step::Finished;
+  finished_ = true;
+}
+
+IncrTransfer::Encoding X11ClipboardReader::encodingOf(unsigned type) const {
+  // UTF8_STRING is asked for first and comes as it is; STRING is Latin-1; TEXT may come as either,
+  // as its type says, and anything else is taken for Latin-1 as well.
+  const unsigned target = targets_[request_->target];
+  if (target == targets_[0] || (target == targets_[2] && type == targets_[0])) {
+    return IncrTransfer::Encoding::Utf8;
+  }
+  return IncrTransfer::Encoding::Latin1;
 }
 
 void X11ClipboardReader::dropLeftover(unsigned property) {
@@ -132,102 +311,8 @@ void X11ClipboardReader::dropLeftover(unsigned property) {
       connection_,
       xcb_get_property(connection_, 0, window_, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
       nullptr));
-  if (reply && reply->type != incr_) xcb_delete_property(connection_, window_, property);
-}
-
-X11ClipboardReader::Result X11ClipboardReader::read(std::chrono::milliseconds wait,
-                                                    std::uint64_t changes) {
-  Result result;
-  if (connection_ == nullptr) return result;
-  Clock::time_point deadline = Clock::now() + wait;
-  if (pending_ && pending_->changes != changes) abandonRequest();
-  if (!pending_) {
-    // ICCCM: a request carries a real time stamp, by which its answer is told from late ones.
-    const std::optional<std::uint32_t> time = serverTime(deadline);
-    if (!time) return result;
-    xcb_delete_property(connection_, window_, property());
-    xcb_convert_selection(connection_, window_, clipboard_, utf8_, property(), *time);
+  if (reply && reply->type != incr_) {
+    xcb_delete_property(connection_, window_, property);
     xcb_flush(connection_);
-    pending_ = Request{*time, changes};
   }
-
-  xcb_atom_t answer = XCB_ATOM_NONE;
-  for (;;) {
-    const auto event = nextEvent(connection_, deadline);
-    if (!event) return result;  // still pending: the next call waits for it again
-    const auto* notify = answerTo(window_, *event);
-    if (notify == nullptr) continue;
-    if (notify->selection == clipboard_ && notify->target == utf8_ &&
-        notify->time == pending_->time &&
-        (notify->property == property() || notify->property == XCB_ATOM_NONE)) {
-      answer = notify->property;
-      break;
-    }
-    dropLeftover(notify->property);
-  }
-  pending_.reset();
-  result.answered = true;
-  if (answer == XCB_ATOM_NONE) return result;  // no UTF-8 text on offer
-
-  const auto first = takeProperty(connection_, window_, property());
-  if (!first) {
-    abandonRequest();
-    result.answered = false;
-    return result;
-  }
-  IncrTransfer transfer(limit_);
-  if (first->type != incr_) {
-    transfer.addWhole(valueOf(*first));
-    return finish(transfer, std::move(result));
-  }
-
-  // A large transfer: the owner announces a lower bound of the size, which is not trusted, then
-  // hands over one piece per property change until it writes an empty one.
-  deadline = Clock::now() + wait;
-  while (transfer.state() == IncrTransfer::State::Receiving) {
-    const auto event = nextEvent(connection_, deadline);
-    if (!event) {
-      // The owner may still send the rest; it goes to a property that we no longer read.
-      abandonRequest();
-      Diagnostics::say() << "the clipboard owner stopped in the middle of a transfer; its text "
-                            "is skipped until the clipboard changes";
-      result.skipped = true;
-      return result;
-    }
-    if (const auto* late = answerTo(window_, *event)) dropLeftover(late->property);
-    if (kind(*event) != XCB_PROPERTY_NOTIFY) continue;
-    const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
-    if (change->window != window_ || change->atom != property() ||
-        change->state != XCB_PROPERTY_NEW_VALUE) {
-      continue;
-    }
-    const auto piece = takeProperty(connection_, window_, property());
-    if (!piece) {
-      abandonRequest();
-      result.answered = false;
-      return result;
-    }
-    if (transfer.add(valueOf(*piece)) == IncrTransfer::State::OverLimit) abandonRequest();
-    deadline = Clock::now() + wait;  // an honest owner that keeps sending is not stuck
-  }
-  return finish(transfer, std::move(result));
-}
-
-X11ClipboardReader::Result X11ClipboardReader::finish(IncrTransfer& transfer, Result result) {
-  if (transfer.state() == IncrTransfer::State::OverLimit) {
-    Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
-                       << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
-    result.skipped = true;
-    return result;
-  }
-  result.text = transfer.takeText();
-  result.digest = transfer.digest();
-  return result;
-}
-
-unsigned X11ClipboardReader::owner() {
-  if (connection_ == nullptr) return XCB_NONE;
-  const XcbReply<xcb_get_selection_owner_reply_t> reply(xcb_get_selection_owner_reply(
-      connection_, xcb_get_selection_owner(connection_, clipboard_), nullptr));
-  return reply ? reply->owner : XCB_NONE;
 }

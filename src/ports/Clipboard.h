@@ -12,8 +12,9 @@ class Clipboard {
   virtual ~Clipboard() = default;
 
   struct Content {
-    // False when the program that holds the clipboard did not answer in time: nothing is known
-    // about the content then, which may still hold a job.
+    // False while the text is not in yet (a read never waits for the program that holds the
+    // clipboard): nothing is known about the content then, which may still hold a job. Once it
+    // is in, onChangedByOthers' callback runs and the next read has it.
     bool answered = true;
     // The first text item as UTF-8, or nothing when the clipboard holds no text.
     std::optional<std::string> text;
@@ -22,6 +23,8 @@ class Clipboard {
     // takenByOthers() when the content was asked for: a reply to the job it holds is written
     // only while no other program has taken the clipboard since.
     std::uint64_t generation = 0;
+    // Set in one unanswered read when the owner has not handed this content over for 30 s.
+    bool ownerStuck = false;
   };
   virtual Content read() = 0;
   // Drops every item.
@@ -35,6 +38,6 @@ class Clipboard {
   // with the display server when it returns.
   virtual std::uint64_t takenByOthers() = 0;
   // `onChange` runs on the main thread whenever another program may have put something on the
-  // clipboard; never for our own replies.
+  // clipboard, and when a text asked for is in; never for our own replies.
   virtual void onChangedByOthers(std::function<void()> onChange) = 0;
 };

@@ -74,7 +74,7 @@ struct FakeClipboard final : Clipboard {
     ++reads;
     if (unansweredReads == 0) return {true, content, {}, othersTook};
     --unansweredReads;
-    return {false, std::nullopt, {}, othersTook};
+    return {false, std::nullopt, {}, othersTook, std::exchange(ownerStuck, false)};
   }
   void clear() override { write(std::nullopt); }
   void setText(const std::string& text) override { write(text); }
@@ -103,6 +103,7 @@ struct FakeClipboard final : Clipboard {
   std::uint64_t othersTook = 0;
   int reads = 0;
   int unansweredReads = 0;  // the next reads that get no answer, as from an owner too slow
+  bool ownerStuck = false;  // the next unanswered read says the owner has not answered for long
   std::vector<std::optional<std::string>> history;
   std::function<void()> changed;
 };
