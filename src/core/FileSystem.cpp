@@ -1,10 +1,12 @@
 #include "core/FileSystem.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace FileSystem {
 
@@ -75,6 +77,32 @@ Removal removeIfUnchanged(const std::string& path, const Stamp& expected) {
   if (*now != expected) return Removal::Changed;
   if (::unlink(path.c_str()) == 0) return Removal::Removed;
   return errno == ENOENT ? Removal::Gone : Removal::Failed;
+}
+
+std::optional<Hold> Hold::take(const std::string& path, const Stamp& expected) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  Hold hold(fd);
+  struct stat info {};
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 ||
+      stampOf(info) != expected) {
+    return std::nullopt;
+  }
+  // Held now; the file may still have been replaced between the stamp and the open.
+  if (const std::optional<Stamp> now = stamp(path); !now || *now != expected) return std::nullopt;
+  return hold;
+}
+
+Hold& Hold::operator=(Hold&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+Hold::~Hold() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace FileSystem

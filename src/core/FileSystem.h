@@ -43,4 +43,23 @@ enum class Removal { Removed, Gone, Changed, Failed };
 // meantime is left for whoever reads it next. Failed sets errno.
 Removal removeIfUnchanged(const std::string& path, const Stamp& expected);
 
+// An exclusive hold on a file among the processes that ask for one (flock): two agents of one
+// user on two displays share the redirected folder, and a job must be carried out by one of
+// them. Released when the hold is destroyed.
+class Hold {
+ public:
+  // Nothing when another process holds the file, or when the file at the path is no longer the
+  // one with this stamp (it was removed or replaced meanwhile).
+  static std::optional<Hold> take(const std::string& path, const Stamp& expected);
+  Hold(Hold&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Hold& operator=(Hold&& other) noexcept;
+  ~Hold();
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+
+ private:
+  explicit Hold(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
 }  // namespace FileSystem

@@ -34,16 +34,20 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
   const std::string& keyword = command.importedStringFile;
   applySettings(command);
 
-  if (keyword == JobText::kZelbrinSave) saveFile(command.name(), clipboard, command.payload());
+  // A save needs no printer: it is done here, whatever CUPS says, and nothing is told of it.
+  const bool save = keyword == JobText::kZelbrinSave;
+  if (save) saveFile(command.name(), clipboard, command.payload());
   // One question to CUPS: the list, and whether it answered at all.
   const bool noPrinter = services_.printSystem.printerNames().empty();
   if (noPrinter && !services_.printSystem.serviceAnswered()) {
+    if (save) return;
     // Not "no printer": the job stays on the clipboard and is carried out once CUPS answers.
     JobFailure::printServiceDown(command.name());
-    if (keyword != JobText::kZelbrinSave) services_.carrier.forgetLastJob();
+    services_.carrier.forgetLastJob();
     return;
   }
   if (noPrinter) {
+    if (save) return;
     Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
                        << "\" job not carried out";
     JobFailure::noPrinter(command.name());

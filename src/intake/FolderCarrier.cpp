@@ -33,6 +33,9 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
     }
     stuck_.reset();
   }
+  hold_.reset();
+  hold_ = FileSystem::Hold::take(base + std::string(kReadyMarkerName), *marker);
+  if (!hold_) return std::nullopt;  // another agent of this user carries it out
   Job job{.text = std::nullopt, .jobStamp = std::nullopt, .markerStamp = *marker};
   if (const auto size = FileSystem::stamp(jobFile);
       size && static_cast<std::uint64_t>(size->size) > JobLimits::maxJobTextBytes()) {
@@ -49,6 +52,11 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
 }
 
 void FolderCarrier::finish(const Job& job) {
+  // Let go once the files are gone (or stuck): another agent then finds nothing to do.
+  const struct Release {
+    std::optional<FileSystem::Hold>& hold;
+    ~Release() { hold.reset(); }
+  } release{hold_};
   const std::string base = folder() + "/";
   const std::string jobFile = base + std::string(kJobFileName);
   FileSystem::Removal removal = FileSystem::Removal::Gone;

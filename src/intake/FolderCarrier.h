@@ -42,4 +42,6 @@ class FolderCarrier {
   };
   std::optional<Stuck> stuck_;
   std::optional<FileSystem::Stamp> oddMarker_;  // the last marker reported for not being a file
+  // The marker of the job under way, held so that an agent on another display leaves it alone.
+  std::optional<FileSystem::Hold> hold_;
 };

@@ -1,6 +1,10 @@
 #include "intake/PrinterPairing.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
@@ -95,9 +99,8 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedPdf(std::string_view ke
     }
   } else if (const std::optional<std::string> answer = usable(askForPrinter(server, false))) {
     // OK without a choice stores nothing, prints nothing, and the next job asks again.
-    pairs.addElementToXML(key, *answer);
-    result.printer = usable(pairs.loadDataFromXML(key));
-    services_.tableView.populateTable();
+    storePair(key, server, *answer);
+    result.printer = answer;
   }
   result.printer = usable(result.printer);
   return result;
@@ -136,22 +139,43 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view
       // The stale pair could not be deleted: ask again rather than send to a missing printer.
       services_.prompt.setPrinters(services_.printSystem.printerNames());
       if (const std::optional<std::string> answer = usable(askForPrinter(stars[1], true))) {
-        pairs.addElementToXML(key, *answer);
+        storePair(key, stars[1], *answer);
         result.printer = answer;
-        services_.tableView.populateTable();
       }
     }
   } else {
     const std::optional<std::string> answer = askForPrinter(stars[1], true);
     if (!answer) services_.job.printerPromptCancelled = true;
-    if (usable(answer)) {
-      pairs.addElementToXML(key, *answer);
-      services_.tableView.populateTable();
-    }
+    if (usable(answer)) storePair(key, stars[1], *answer);
     result.printer = usable(answer);
   }
   result.promptCancelled = services_.job.printerPromptCancelled;
   return result;
+}
+
+void PrinterPairing::storePair(const std::string& key, std::string_view server,
+                               const std::string& printer) {
+  XMLUtil& pairs = services_.utilXML;
+  pairs.addElementToXML(key, printer);
+  services_.tableView.populateTable();
+  if (pairs.loadDataFromXML(key) == printer) {
+    toldUnsaved_ = false;
+    return;
+  }
+  // The job still goes to the printer just chosen; only the next job has to ask again.
+  if (toldUnsaved_) return;
+  toldUnsaved_ = true;
+  const std::string folder = pairs.getSavePath();
+  const std::string why = ::access(folder.c_str(), W_OK) != 0
+                              ? std::string(std::strerror(errno))
+                              : std::string("the file cannot be written");
+  Diagnostics::say() << "the printer chosen for \"" << Diagnostics::printable(server)
+                     << "\" cannot be saved in " << folder << "/" << XMLUtil::kPairFileName
+                     << " (" << why << "); this job uses it, the next one asks again";
+  JobFailure::report("pairs-unsaved",
+                     "Printer choices cannot be saved in " + folder + " (" + why +
+                         "). This job prints on \"" + printer +
+                         "\"; the next job for \"" + std::string(server) + "\" asks again.");
 }
 
 std::optional<std::string> PrinterPairing::askForPrinter(std::string_view serverPrinter, bool raw) {

@@ -63,6 +63,9 @@ class PrinterPairing {
   std::optional<std::string> askForPrinter(std::string_view serverPrinter, bool raw);
   // A printer name that a job may be sent to.
   static std::optional<std::string> usable(const std::optional<std::string>& name);
+  // Stores the user's choice; when it cannot be stored, says so once (until a pair is stored).
+  void storePair(const std::string& key, std::string_view server, const std::string& printer);
 
   Services services_;
+  bool toldUnsaved_ = false;
 };

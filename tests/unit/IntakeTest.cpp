@@ -113,7 +113,11 @@ TEST_F(IntakeTest, OnlyTheFolderFilesThatWereReadAreRemoved) {
   // A job written while the previous one is carried out (a dialog can be up for minutes): its
   // data first, then its own marker. The first job's marker is no marker of the second.
   putFolderJob("first job");
-  folderJobs.duringJob = [&] { writeFile(drive() / "pjob.data", "second jo"); };
+  FolderCarrier otherDisplay(paths);  // the agent of the same user's other session
+  folderJobs.duringJob = [&] {
+    EXPECT_FALSE(otherDisplay.ready()) << "a job under way is carried out by one agent";
+    writeFile(drive() / "pjob.data", "second jo");
+  };
   controller.MonitorSharedFolder();
   folderJobs.duringJob = nullptr;
   controller.MonitorSharedFolder();
@@ -149,9 +153,12 @@ TEST_F(IntakeTest, OnlyTheFolderFilesThatWereReadAreRemoved) {
 
 TEST_F(IntakeTest, AClipboardJobIsCarriedOutOnceAndAnUnansweredReadIsRetried) {
   const std::string text = JobTextComposer::compose(sent("ZelbrinDefault"), Channel::Clipboard);
-  clipboard.unansweredReads = 1;  // an owner too slow to answer in time
+  clipboard.unansweredReads = 1;  // an owner too slow to answer in time, for long
+  clipboard.ownerStuck = true;
   onClipboard(text);
   EXPECT_TRUE(printSystem.pdfJobs.empty());
+  ASSERT_EQ(notifier.told.size(), 1U);
+  EXPECT_NE(notifier.told[0].find("has not handed its text over"), std::string::npos);
   controller.MonitorSharedFolder();
   ASSERT_EQ(printSystem.pdfJobs.size(), 1U) << "read again on the next tick";
 
@@ -248,6 +255,17 @@ TEST_F(IntakeTest, SaveAndOpenKeepDocumentsInsideTheirFolders) {
   onClipboard(sent("ZelbrinSave", "PK\x03\x04 doc"));
   EXPECT_EQ(savePanel.suggested, std::vector<std::string>{"report.pdf"});
   EXPECT_EQ(readFile(home.path() / "chosen.docx"), "PK\x03\x04 doc") << "never decrypted";
+  // Without printers, and with CUPS down, a save is done all the same and told as nothing else.
+  printSystem.printers.clear();
+  for (const bool down : {false, true}) {
+    printSystem.down = down;
+    savePanel.answer = (home.path() / (down ? "down.docx" : "none.docx")).string();
+    onClipboard(sent("ZelbrinSave", down ? "while CUPS is down" : "without printers"));
+    EXPECT_TRUE(fs::exists(*savePanel.answer));
+  }
+  EXPECT_EQ(notifier.told, std::vector<std::string>{});
+  printSystem.down = false;
+  printSystem.printers = {"Office Printer", "Label Printer"};
 
   // The open command decrypts into a private 0600 copy under a plain name.
   auto open = sent("ZelbrinOpen", "echo hello");
@@ -443,6 +461,29 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   ASSERT_EQ(printSystem.pdfJobs.size(), 3U);
   EXPECT_EQ(printSystem.pdfJobs[2].printer, "Office Printer");
   EXPECT_EQ(clipboard.history.size(), writes);
+
+  // Pairs that cannot be stored (a read-only support folder): the answer is used all the same,
+  // and the user is told once.
+  prompt.answer.selected = "Label Printer";
+  const fs::path support = home.path() / "Documents" / "com.kestrova.ZelbrinClient";
+  const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(support, readable);
+  fs::permissions(home.path(), readable | fs::perms::owner_write);
+  const bool root = ::geteuid() == 0;  // root would write all the same
+  ASSERT_TRUE(!root || ::seteuid(65534) == 0);
+  onClipboard(userDefined("USERDEFINEDPDF*", "Annex", kPdf));
+  onClipboard(userDefined("USERDEFINEDPDF*", "Annex 2", makePdf(5, 5)));
+  ASSERT_TRUE(!root || ::seteuid(0) == 0);
+  fs::permissions(support, fs::perms::owner_all);
+  ASSERT_EQ(printSystem.pdfJobs.size(), 5U);
+  EXPECT_EQ(printSystem.pdfJobs[3].printer + ", " + printSystem.pdfJobs[4].printer,
+            "Label Printer, Label Printer");
+  EXPECT_EQ(std::count_if(notifier.told.begin(), notifier.told.end(),
+                          [](const std::string& text) {
+                            return text.find("cannot be saved") != std::string::npos;
+                          }),
+            1);
 }
 
 }  // namespace
