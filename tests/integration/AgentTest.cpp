@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <xcb/xcb.h>
+
 #include <QUrl>
+#include <cstring>
 #include <fstream>
 
 #include "config/XMLUtil.h"
@@ -207,6 +210,53 @@ TEST_F(AgentTest, OneAgentPerSessionWhichASecondStartBringsUpOrRestarts) {
 
 bool promptIsUp() {
   return runCommand("xwininfo -root -tree").find("\"Choose a Printer\"") != std::string::npos;
+}
+
+// Closes the prompt the way a window manager's close button does (WM_DELETE_WINDOW).
+void closePrompt() {
+  const std::string tree = runCommand("xwininfo -root -tree");
+  const std::size_t title = tree.find("\"Choose a Printer\"");
+  ASSERT_NE(title, std::string::npos);
+  const std::size_t start = tree.rfind("0x", title);
+  const auto window = static_cast<xcb_window_t>(std::stoul(tree.substr(start), nullptr, 16));
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  const auto atom = [&](const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr);
+    const xcb_atom_t value = reply != nullptr ? reply->atom : XCB_ATOM_NONE;
+    std::free(reply);
+    return value;
+  };
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = atom("WM_PROTOCOLS");
+  message.data.data32[0] = atom("WM_DELETE_WINDOW");
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&message));
+  xcb_flush(connection);
+  xcb_disconnect(connection);
+}
+
+// A second job offered while the first one's prompt is up is printed once the prompt is closed:
+// the first job's reply does not wipe it.
+TEST_F(AgentTest, ASecondJobOfferedWhileThePromptIsUpIsPrinted) {
+  startAgent();
+  JobTextComposer::Job raw;
+  raw.command = "USERDEFINEDDRIVER";
+  raw.serverPrinter = "Dock";
+  raw.document = "raw bytes";
+  RemoteClipboardOwner owner;
+  owner.offer(JobTextComposer::compose(raw, JobTextComposer::Channel::Clipboard));
+  ASSERT_TRUE(waitFor(promptIsUp, 10s)) << agent->standardError();
+  const int before = CupsJobs::newest();
+  auto sender = sendDefaultPrinterJob(makePdf(300, 400));
+  ASSERT_TRUE(waitFor([] { return clipboardSeenByOthers().rfind("ZelbrinDefault", 0) == 0; }, 5s));
+  closePrompt();
+  ASSERT_TRUE(waitFor([&] { return !sender->running(); }, 10s)) << agent->standardError();
+  EXPECT_EQ(CupsJobs::newest(), before + 1) << agent->standardError();
 }
 
 // A restart or a logout while a job waits for the user leaves the job for the next agent, and a
