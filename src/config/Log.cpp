@@ -43,9 +43,9 @@ void appendAscii(std::string& out, std::string_view text) {
 
 std::string makeEntry(std::optional<std::string_view> type, std::optional<std::string_view> data) {
   std::string entry = "\r ";
-  appendAscii(entry, type.value_or(kNull));
+  appendAscii(entry, Diagnostics::clipped(type.value_or(kNull)));
   entry += " --> ";
-  appendAscii(entry, data.value_or(kNull));
+  appendAscii(entry, Diagnostics::clipped(data.value_or(kNull)));
   entry += ' ';
   return entry;
 }

@@ -16,9 +16,11 @@ class Log {
 
   explicit Log(const Paths& paths) : paths_(paths) {}
 
-  // Appends one entry; a missing value is written as "(null)". The file is kept ASCII: every
-  // other character is written as \uXXXX (\UXXXXXXXX beyond U+FFFF), a byte that is not UTF-8 as
-  // \xHH. The support folder is never created here; a failed write goes to standard error.
+  // Appends one entry; a missing value is written as "(null)". Each field is clipped like a line
+  // on standard error (Diagnostics::clipped). The file is kept ASCII: every other character is
+  // written as \uXXXX (\UXXXXXXXX beyond U+FFFF; the "…" of a clipped field as \u2026), a byte
+  // that is not UTF-8 as \xHH. The support folder is never created here; a failed write goes to
+  // standard error.
   void WriteLogData(std::optional<std::string_view> data,
                     std::optional<std::string_view> type) const;
   // What callers use: the data first, then the entry type.

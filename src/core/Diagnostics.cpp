@@ -9,6 +9,16 @@ Line::~Line() {
   std::cerr << text_.str() << std::flush;
 }
 
+std::string clipped(std::string_view text) {
+  if (text.size() <= kFieldLimit) return std::string(text);
+  std::size_t end = kFieldLimit;
+  // Back over the continuation bytes (10xxxxxx) of a character that would be split.
+  for (int step = 0; step < 3 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++step) {
+    --end;
+  }
+  return std::string(text.substr(0, end)) + "\xE2\x80\xA6";  // "…"
+}
+
 std::string printable(std::string_view text) {
   std::string out;
   for (const char c : text.substr(0, 40)) out += (c >= 0x20 && c < 0x7f) ? c : '?';

@@ -7,6 +7,7 @@
 
 #include "core/Base64.h"
 #include "core/Crypto.h"
+#include "core/Diagnostics.h"
 #include "core/IncrTransfer.h"
 #include "core/JobText.h"
 #include "core/PrivateTempDirectory.h"
@@ -207,6 +208,17 @@ TEST(Files, ThePrivateTemporaryFolderIsOursAlone) {
     ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
     EXPECT_EQ(PrivateTempDirectory::ensure(base.path().c_str()), std::nullopt) << "not ours";
   }
+}
+
+// A line on standard error holds a few KiB of each text at most: a document name can be 50 MB.
+TEST(Diagnostics, EachTextOfALineIsClippedOnACharacterBoundary) {
+  std::string even, odd = "a";
+  for (int i = 0; i < 3000; ++i) even += "\xd0\x96", odd += "\xd0\x96";  // two bytes each
+  testing::internal::CaptureStderr();
+  Diagnostics::say() << even << " and " << odd << " (" << 42 << ")";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "zelbrin-client: " + even.substr(0, 4096) +
+                                                        "\xe2\x80\xa6 and " + odd.substr(0, 4095) +
+                                                        "\xe2\x80\xa6 (42)\n");
 }
 
 // The target of an open-on-share job comes from the server: it names a file inside one share of
