@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Diagnostics.h"
+#include "core/FileName.h"
 
 namespace AtomicFile {
 
@@ -22,7 +23,19 @@ bool fail(const std::string& path, const char* step, const std::string& temporar
   const int error = errno;
   Diagnostics::say() << "cannot write " << path << " (" << step << "): " << std::strerror(error);
   if (!temporary.empty()) ::unlink(temporary.c_str());
+  errno = error;  // for the caller's own message
   return false;
+}
+
+// The temporary name for a file name: ".NAME.tmp-XXXXXX", with NAME cut short where the whole
+// would not fit the folder's file system. A document may be named up to the limit itself.
+std::string temporaryPattern(const std::string& folder, std::string_view fileName) {
+  const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  const std::size_t room = limit > 0 ? static_cast<std::size_t>(limit) : FileName::kMaxBytes;
+  const std::size_t added = 1 + kMarker.size() + kRandom.size();
+  const std::string name =
+      room > added ? FileName::shortened(fileName, room - added) : std::string("x");
+  return folder + "." + name + std::string(kMarker) + std::string(kRandom);
 }
 
 }  // namespace
@@ -30,13 +43,19 @@ bool fail(const std::string& path, const char* step, const std::string& temporar
 bool write(const std::string& path, std::string_view content, unsigned mode) {
   const std::size_t slash = path.rfind('/');
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  std::string pattern = path.substr(0, nameStart) + "." + path.substr(nameStart) +
-                        std::string(kMarker) + std::string(kRandom);
+  const std::string pattern =
+      temporaryPattern(path.substr(0, nameStart), std::string_view(path).substr(nameStart));
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());
   if (fd < 0) return fail(path, "create", "");
   const std::string temporary(name.data());
+  const auto abandon = [&](const char* step) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return fail(path, step, temporary);
+  };
 
   const char* data = content.data();
   std::size_t left = content.size();
@@ -44,17 +63,13 @@ bool write(const std::string& path, std::string_view content, unsigned mode) {
     const ssize_t written = ::write(fd, data, left);
     if (written < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
-      return fail(path, "write", temporary);
+      return abandon("write");
     }
     data += written;
     left -= static_cast<std::size_t>(written);
   }
   // mkstemp makes 0600; settings files are readable like any of the user's documents.
-  if (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0) {
-    ::close(fd);
-    return fail(path, "flush", temporary);
-  }
+  if (::fchmod(fd, static_cast<mode_t>(mode)) != 0 || ::fsync(fd) != 0) return abandon("flush");
   if (::close(fd) != 0) return fail(path, "close", temporary);
   if (::rename(temporary.c_str(), path.c_str()) != 0) return fail(path, "rename", temporary);
   return true;

@@ -1,5 +1,7 @@
 #include "documents/DocumentCommands.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "config/XMLUtil.h"
@@ -31,9 +33,16 @@ std::optional<std::string> DocumentCommands::choosePlace(std::string_view docume
 }
 
 void DocumentCommands::save(const std::string& path, std::string_view payload) {
-  if (!AtomicFile::write(path, Base64::dataFromBase64String(payload))) {
-    Diagnostics::say() << "the document was not saved";
-  }
+  if (AtomicFile::write(path, Base64::dataFromBase64String(payload))) return;
+  const std::string why = std::strerror(errno);
+  Diagnostics::say() << "the document was not saved";
+  const std::size_t nameStart = path.rfind('/') + 1;  // 0 without a "/"
+  const std::string name = path.substr(nameStart);
+  const std::string folder = path.substr(0, nameStart);
+  // The save panel has closed by now; without a notice the user would take it as saved.
+  JobFailure::report("not-saved", "\"" + name + "\" was not saved in " + folder + ": " + why +
+                                      ". Save it again, in another folder or under a shorter "
+                                      "name.");
 }
 
 std::optional<std::string> DocumentCommands::copyFolder() {
@@ -47,13 +56,37 @@ std::optional<std::string> DocumentCommands::copyFolder() {
 
 std::optional<std::string> DocumentCommands::writeOpenCopy(std::string_view documentName,
                                                            std::string_view bytes) {
+  std::string problem;
+  return writeCopy(documentName, bytes, problem);
+}
+
+std::optional<std::string> DocumentCommands::writeCopy(std::string_view documentName,
+                                                       std::string_view bytes,
+                                                       std::string& problem) {
   const std::optional<std::string> folder = copyFolder();
-  if (!folder) return std::nullopt;
+  if (!folder) {
+    problem = "there is no temporary folder to put it in";
+    return std::nullopt;
+  }
   std::string fileName = FileName::plain(documentName);
   // A batch file is only ever shown as text.
   if (hasExtension(fileName, "BAT")) fileName = fileName.substr(0, fileName.rfind('.')) + ".txt";
   const std::string copy = *folder + "/" + fileName;
-  if (!AtomicFile::write(copy, bytes, 0600)) return std::nullopt;
+  if (!AtomicFile::write(copy, bytes, 0600)) {
+    problem = "it could not be written to " + *folder + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  return copy;
+}
+
+std::optional<std::string> DocumentCommands::copyToOpen(std::string_view documentName,
+                                                        std::string_view bytes) {
+  std::string problem;
+  std::optional<std::string> copy = writeCopy(documentName, bytes, problem);
+  if (!copy) {
+    JobFailure::report(
+        "not-opened", "\"" + FileName::plain(documentName) + "\" was not opened: " + problem + ".");
+  }
   return copy;
 }
 
@@ -61,6 +94,10 @@ void DocumentCommands::open(const std::optional<std::string>& copy) {
   if (!copy) {
     Diagnostics::say() << "the document to open did not decrypt or could not be written; "
                           "nothing opened";
+    // Where the cause is known it was told already; only the first failure of a job is kept.
+    JobFailure::report("not-opened",
+                       "A document was not opened: it did not decrypt, or it could not be written "
+                       "to the temporary folder.");
     return;
   }
   if (hasExtension(*copy, "TXT")) {

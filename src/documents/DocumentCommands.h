@@ -19,17 +19,21 @@ class DocumentCommands {
 
   // Asks the user where to save a document of that name; nothing when the panel was cancelled.
   std::optional<std::string> choosePlace(std::string_view documentName);
-  // Writes the Base64 payload, decoded and never decrypted, atomically to the path.
+  // Writes the Base64 payload, decoded and never decrypted, atomically to the path. A failure
+  // is the job's, told to the user with its cause.
   void save(const std::string& path, std::string_view payload);
 
   // Writes the bytes into a private 0600 copy in the job temporary folder, under the document's
   // plain name. The path of the copy, or nothing when it could not be written: a copy an earlier
   // job left under the same name must never be opened in its place.
   std::optional<std::string> writeOpenCopy(std::string_view documentName, std::string_view bytes);
+  // The same for a document that is about to be opened: a copy that cannot be written is the
+  // job's failure, told to the user with its cause.
+  std::optional<std::string> copyToOpen(std::string_view documentName, std::string_view bytes);
   // The private folder of the open copies, made when missing; nothing when it cannot be had.
   std::optional<std::string> copyFolder();
-  // Opens the copy with its application, or the web link a text file holds; nothing when there
-  // is no copy.
+  // Opens the copy with its application, or the web link a text file holds; without a copy the
+  // job fails.
   void open(const std::optional<std::string>& copy);
   // Opens a file with its application when it is a document that OpenPolicy allows; anything
   // else is refused with a line on standard error. On a share the file's mode bits mean nothing.
@@ -40,6 +44,10 @@ class DocumentCommands {
   static std::optional<std::string> AesCBCDecryption(std::string_view data);
 
  private:
+  // The copy's path; nothing, with what went wrong in problem, when it could not be written.
+  std::optional<std::string> writeCopy(std::string_view documentName, std::string_view bytes,
+                                       std::string& problem);
+
   SavePanel& savePanel_;
   Workspace& workspace_;
   FileTypes& fileTypes_;

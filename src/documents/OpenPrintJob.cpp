@@ -29,8 +29,8 @@ void OpenPrintJob::OpenDocument(Settings& settings) {
 }
 
 std::optional<std::string> OpenPrintJob::SaveFileToDocument(Settings& settings) {
-  return services_.documents.writeOpenCopy(settings.DocumentName.value_or(""),
-                                           Base64::dataFromBase64String(settings.Job.value_or("")));
+  return services_.documents.copyToOpen(settings.DocumentName.value_or(""),
+                                        Base64::dataFromBase64String(settings.Job.value_or("")));
 }
 
 void OpenPrintJob::OpenDocumentURL(Settings& settings) {

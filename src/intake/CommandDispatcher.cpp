@@ -59,8 +59,12 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
   const std::string document = Base64::dataFromBase64String(command.payload());
   // Every command leaves its decrypted copy; only the open command uses it.
   const std::optional<std::string> plain = DocumentCommands::AesCBCDecryption(document);
+  // The open command's own copy tells the user why it could not be written.
   const std::optional<std::string> copy =
-      plain ? services_.documents.writeOpenCopy(command.name(), *plain) : std::nullopt;
+      !plain ? std::nullopt
+      : keyword == JobText::kZelbrinOpen
+          ? services_.documents.copyToOpen(command.name(), *plain)
+          : services_.documents.writeOpenCopy(command.name(), *plain);
   const std::string name(command.name());
   if (keyword == JobText::kZelbrinPrinter) {
     printing(document, true, &clipboard, job.jobTray, job.duplexMode, "", false, job.jobCollate,
