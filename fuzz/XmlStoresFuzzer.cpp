@@ -1,6 +1,7 @@
 // The settings file and the pair file as a person or another program may have left them.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 
 #include "FuzzHome.h"
 #include "config/PrinterPair.h"
@@ -9,6 +10,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const FuzzHome home;
+  // Unreadable files are moved aside, never deleted: clear away the last input's, or thousands
+  // a second would pile up (and run out of names).
+  for (const auto& entry : std::filesystem::directory_iterator(home.support())) {
+    if (entry.path().filename().string().find(".unreadable-") != std::string::npos) {
+      std::filesystem::remove(entry.path());
+    }
+  }
   const std::string_view content(reinterpret_cast<const char*>(data), size);
   writeFile(home.support() / TableViewControler::kSettingsFileName, content);
   writeFile(home.support() / XMLUtil::kPairFileName, content);

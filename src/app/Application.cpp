@@ -7,6 +7,7 @@
 #include "config/LeftoverFiles.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
+#include "core/JobFailure.h"
 #include "intake/MD5HashCompare.h"
 #include "ui_AboutWindow.h"
 
@@ -102,11 +103,14 @@ void Application::start() {
   }
   // Before any job can write there: copies of old documents and cut-short writes go.
   LeftoverFiles::removeAtStart(paths_);
-  // The switches and the pair table are settled before the first tick can read them.
+  // The switches and the pair table are settled before the first tick can read them. A settings
+  // or pair file found unreadable on the way is told like a failed job.
+  const JobFailure::Scope startUp;
   tableView_.awakeFromNib();
   appDelegate_.awakeFromNib();
   pastboard_.awakeFromNib();
   openLocalyServer_.awakeFromNib();
   viewPDF_.awakeFromNib();
   appDelegate_.applicationDidFinishLaunching();
+  if (startUp.failure()) notifier_.notify("Zelbrin Client", startUp.failure()->message);
 }

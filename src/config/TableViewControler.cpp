@@ -25,6 +25,14 @@ constexpr std::string_view kAlertError = "RedirectedFolderAlert Error";
 
 std::string keyString(std::string_view key) { return std::string(key); }
 
+// Nothing of a damaged settings file is kept: a switch read from it could be any value, and the
+// next start writes all four from the check boxes anyway.
+const XmlFile::Kind kSettingsFile{
+    .what = "the settings file",
+    .afterwards = "the options are back at their defaults (set them again in the options window)",
+    .salvage = nullptr,
+};
+
 }  // namespace
 
 std::string TableViewControler::settingsPath() {
@@ -35,7 +43,7 @@ std::optional<std::string> TableViewControler::GetOptionsValue(
     const std::string& documentsDirectory, std::string_view key) {
   // Built without creating the folder: asking for a switch must not touch the disk.
   const std::string path = XMLUtil::supportFolder(documentsDirectory) + "/" + kSettingsFileName;
-  const auto document = XmlFile::read(path);
+  const auto document = XmlFile::read(path, kSettingsFile);
   if (!document) return std::string();
   const pugi::xpath_node_set found = document->document_element().select_nodes(kSettingsQuery);
   if (found.size() != 1) return std::nullopt;
@@ -56,7 +64,9 @@ void TableViewControler::WriteSettings(std::string_view key, std::string_view va
   const std::string path = settingsPath();
   const std::string name = keyString(key);
   const std::string text(value);
-  auto document = XmlFile::read(path);
+  XmlFile::Content content = XmlFile::load(path, kSettingsFile);
+  if (!content.replaceable) return;
+  std::unique_ptr<pugi::xml_document>& document = content.document;
   if (document) {
     for (const pugi::xpath_node& node : document->document_element().select_nodes(kSettingsQuery)) {
       pugi::xml_node settings = node.node();
@@ -107,7 +117,7 @@ void TableViewControler::InitializeSettings() {
 }
 
 std::unique_ptr<pugi::xml_document> TableViewControler::GetXML() {
-  return XmlFile::read(settingsPath());
+  return XmlFile::read(settingsPath(), kSettingsFile);
 }
 
 void TableViewControler::awakeFromNib() {

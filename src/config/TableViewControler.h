@@ -78,7 +78,8 @@ class TableViewControler {
   // True exactly when the switch's text is "0": a switch never stored is not off.
   static bool isOff(const std::string& documentsDirectory, std::string_view key);
 
-  // Stores one switch, in every "Settings" element; replaces an unreadable file with a fresh one.
+  // Stores one switch, in every "Settings" element; an unreadable file is moved aside (XmlFile)
+  // and a fresh one holds the switch.
   void WriteSettings(std::string_view key, std::string_view value);
   void LoadSettings();
   void InitializeSettings();

@@ -123,6 +123,32 @@ bool isLetterOrMark(char16_t c) {
   return range != std::begin(kLettersAndMarks) && c <= std::prev(range)->second;
 }
 
+// The pairs of a damaged pair file that were read whole: every one asked again would be another
+// prompt for the user.
+std::string salvagePairs(const pugi::xml_document& damaged, pugi::xml_document& fresh) {
+  const pugi::xml_node root = damaged.document_element();
+  if (!root.first_attribute()) return "";
+  for (const pugi::xml_node node : damaged.children()) {
+    if (node.type() == pugi::node_declaration) fresh.append_copy(node);
+  }
+  pugi::xml_node copy = fresh.append_child(root.name());
+  std::size_t kept = 0;
+  for (const pugi::xml_attribute& attribute : root.attributes()) {
+    copy.append_attribute(attribute.name()).set_value(attribute.value());
+    ++kept;
+  }
+  return std::to_string(kept) +
+         (kept == 1 ? " printer pair that could still be read was kept"
+                    : " printer pairs that could still be read were kept") +
+         ", the others are asked for again at their next job";
+}
+
+const XmlFile::Kind kPairFile{
+    .what = "the printer pair file",
+    .afterwards = "each server printer is paired again at its next job",
+    .salvage = salvagePairs,
+};
+
 // The root's attribute of that name. A key with a NUL byte names no attribute (and must not be
 // cut short into one that does).
 pugi::xml_attribute findAttribute(const pugi::xml_node& root, std::string_view key) {
@@ -172,14 +198,16 @@ std::string XMLUtil::stringFilter(std::string_view serverPrinterName) {
 }
 
 std::unique_ptr<pugi::xml_document> XMLUtil::getXMLDocument() const {
-  return XmlFile::read(pairFilePath());
+  return XmlFile::read(pairFilePath(), kPairFile);
 }
 
 void XMLUtil::addElementToXML(std::string_view nameOrKey, std::string_view localPrinter) const {
   const std::string key = stringFilter(nameOrKey);
   const std::string path = getSavePath() + "/" + kPairFileName;
   const std::string printer(localPrinter);
-  auto document = XmlFile::read(path);
+  XmlFile::Content content = XmlFile::load(path, kPairFile);
+  if (!content.replaceable) return;
+  std::unique_ptr<pugi::xml_document>& document = content.document;
   if (!document) {
     document = std::make_unique<pugi::xml_document>();
     document->append_child(kNewRootName);
@@ -207,7 +235,7 @@ bool XMLUtil::attributExist(std::string_view key) const {
 
 void XMLUtil::deleteDataFromXMLFile(std::string_view key) const {
   const std::string path = pairFilePath();
-  const auto document = XmlFile::read(path);
+  const auto document = XmlFile::read(path, kPairFile);
   bool written = false;
   if (document) {
     pugi::xml_node root = document->document_element();

@@ -40,7 +40,8 @@ class XMLUtil {
   static std::string checkIfStringIsDigit(std::string_view text);
 
   // Stores a pair under stringFilter(nameOrKey). A key that is already stored keeps its printer.
-  // A missing or unreadable pair file is replaced by one holding just this pair.
+  // A missing pair file is made; an unreadable one is moved aside first, and the pairs that
+  // could still be read from it are kept (XmlFile).
   void addElementToXML(std::string_view nameOrKey, std::string_view localPrinter) const;
   // The local printer stored under the key (taken as it is); the empty key answers the printer of
   // the last pair. Nothing when there is no such pair or no readable pair file.
@@ -49,7 +50,8 @@ class XMLUtil {
   // Removes the pair and rewrites the file; without a readable pair file nothing is written and
   // "Could not write document out..." goes to standard error.
   void deleteDataFromXMLFile(std::string_view key) const;
-  // The parsed pair file; nothing when it is missing or cannot be read.
+  // The parsed pair file; nothing when it is missing, or cannot be read and nothing of it could
+  // be kept.
   std::unique_ptr<pugi::xml_document> getXMLDocument() const;
 
  private:

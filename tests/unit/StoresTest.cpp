@@ -8,6 +8,7 @@
 #include "config/RedirectedFolderSetup.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/JobFailure.h"
 #include "platform/XdgLoginItems.h"
 #include "ports/Alert.h"
 #include "printing/Settings.h"
@@ -67,7 +68,7 @@ TEST_F(StoresTest, SettingsFileFromFirstStartToLaterStarts) {
 
   store.awakeFromNib();
   EXPECT_EQ(readFile(settingsFile()),
-            "<?xml version=\"1.0\"?>\n<ZelbrinSettings>\n    <Settings "
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ZelbrinSettings>\n    <Settings "
             "RedirectedFolder=\"1\" Dialog=\"0\" MappedSettings=\"1\" Log=\"0\" />\n"
             "</ZelbrinSettings>\n");
   EXPECT_EQ(std::distance(fs::directory_iterator(support()), {}), 1) << "no temporary files";
@@ -94,16 +95,68 @@ TEST_F(StoresTest, SettingsFileFromFirstStartToLaterStarts) {
             "    <Other />\n</Root>\n");
 }
 
-TEST_F(StoresTest, UnusableSettingsFilesCountAsMissing) {
-  for (const std::string content : {"", "not xml at all", "<ZelbrinSettings><Settings"}) {
-    writeFile(settingsFile(), content);
-    EXPECT_EQ(value("Dialog"), "") << content;
-    store.WriteSettings("Dialog", "1");
-    EXPECT_EQ(value("Dialog"), "1") << "replaced by a file holding the one key";
-    EXPECT_EQ(value("Log"), std::nullopt);
+// The element inside that many levels of <a>.
+std::string nestedIn(int levels, const std::string& element) {
+  std::string open, close;
+  for (int i = 0; i < levels; ++i) open += "<a>", close += "</a>";
+  return open + element + close;
+}
+
+// What was set aside: the files named FILE.unreadable-DATE beside it.
+std::vector<fs::path> setAside(const fs::path& file) {
+  std::vector<fs::path> found;
+  for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+    if (entry.path().filename().string().rfind(file.filename().string() + ".unreadable-", 0) == 0) {
+      found.push_back(entry.path());
+    }
   }
+  return found;
+}
+
+TEST_F(StoresTest, UnreadableSettingsFilesAreMovedAsideNeverOverwritten) {
+  // 10,000 levels once took the agent 42 s to start, and a rewrite of 400 MB.
+  const std::string deep = nestedIn(10'000, "<Settings Dialog=\"1\"/>");
+  const std::string large =
+      "<Root><Settings Dialog=\"1\"/>" + std::string(4 << 20, ' ') + "</Root>";
+  for (const std::string& content : {deep, large, std::string("not xml at all"),
+                                     std::string("<ZelbrinSettings><Settings Dialog=\"1\"")}) {
+    writeFile(settingsFile(), content);
+    EXPECT_EQ(value("Dialog"), "") << content.substr(0, 40);
+    const std::vector<fs::path> aside = setAside(settingsFile());
+    ASSERT_EQ(aside.size(), 1U) << content.substr(0, 40);
+    EXPECT_TRUE(readFile(aside[0]) == content) << "kept as it was";
+    fs::remove(aside[0]);
+    store.WriteSettings("Dialog", "1");
+    EXPECT_EQ(value("Log"), std::nullopt) << "a fresh file holds the one key";
+  }
+  writeFile(settingsFile(), "");
+  EXPECT_TRUE(value("Dialog") == "" && setAside(settingsFile()).empty()) << "nothing to keep";
   writeFile(settingsFile(), "<A><Settings Dialog=\"0\"/><Settings Dialog=\"1\"/></A>");
   EXPECT_EQ(value("Dialog"), std::nullopt) << "two elements answer nothing";
+}
+
+// Files that people or other programs wrote: a rewrite changes the switch and nothing else.
+TEST_F(StoresTest, RewritesKeepDeclarationsAndStayInProportion) {
+  writeFile(settingsFile(),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE ZelbrinSettings>\n"
+            "<ZelbrinSettings>\n    <Settings Note=\"caf\xe9\" />\n</ZelbrinSettings>\n");
+  store.WriteSettings("Log", "1");
+  EXPECT_EQ(readFile(settingsFile()),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE ZelbrinSettings>\n"
+            "<ZelbrinSettings>\n    <Settings Note=\"caf\xe9\" Log=\"1\" />\n</ZelbrinSettings>\n");
+
+  // A printer name beyond Latin-1 is kept whole, in UTF-8, and the declaration says so.
+  writeFile(pairFile(), "<?xml version=\"1.0\" encoding=\"latin1\"?><Printer Sales=\"HP \xe9\"/>");
+  util.addElementToXML("Lab", "\xd0\x9f\xd1\x80\xd0\xbe");
+  EXPECT_EQ(readFile(pairFile()).substr(0, 38), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+  EXPECT_EQ(PrinterPair(util).mappedPrintersArray,
+            (std::vector<std::string>{"Sales=HP \xc3\xa9", "Lab=\xd0\x9f\xd1\x80\xd0\xbe"}));
+
+  const std::string nested = nestedIn(60, "<Settings/>");  // deep, yet within what is read
+  writeFile(settingsFile(), nested);
+  store.WriteSettings("Log", "1");
+  EXPECT_EQ(value("Log"), "1");
+  EXPECT_LT(fs::file_size(settingsFile()), 2 * nested.size()) << "no indentation growing with it";
 }
 
 TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
@@ -125,10 +178,21 @@ TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
   util.deleteDataFromXMLFile("HPLaserJet4000");
   EXPECT_EQ(util.loadDataFromXML(""), "Floor & <Two> \"=\"") << "the empty key: the last pair";
 
-  writeFile(pairFile(), "<Printer A=\"1\"");
-  util.addElementToXML("B", "2");
-  EXPECT_EQ(readFile(pairFile()), "<?xml version=\"1.0\"?>\n<Printer B=\"2\" />\n")
-      << "an unreadable file is replaced by one holding the new pair";
+  // A damaged last line: the file goes aside untouched, the pairs read whole stay in use.
+  const std::string damaged =
+      "<?xml version=\"1.0\"?>\n<Printer Sales=\"HP 1\" Lab=\"Canon\"\n Office=\"Bro";
+  writeFile(pairFile(), damaged);
+  const JobFailure::Scope job;
+  util.addElementToXML("New", "Brother");
+  EXPECT_EQ(PrinterPair(util).mappedPrintersArray,
+            (std::vector<std::string>{"Sales=HP 1", "Lab=Canon", "New=Brother"}))
+      << "a value the damage cut short is not a pair";
+  const std::vector<fs::path> aside = setAside(pairFile());
+  ASSERT_EQ(aside.size(), 1U);
+  EXPECT_EQ(readFile(aside[0]), damaged);
+  EXPECT_NE(job.failure().value_or(JobFailure::Failure{}).message.find(aside[0].string()),
+            std::string::npos)
+      << "the user is told where it went";
 }
 
 TEST_F(StoresTest, LogEntriesAreAppendedInAsciiAndOnlyARegularFileIsDeleted) {
@@ -146,6 +210,11 @@ TEST_F(StoresTest, LogEntriesAreAppendedInAsciiAndOnlyARegularFileIsDeleted) {
                                      entry("PrinterName", "(null)"));
   log.deleteLogFile();
   EXPECT_FALSE(fs::exists(logFile()));
+  log.Logging(std::string(50 << 20, 'x'), "DocumentName");
+  EXPECT_EQ(fs::file_size(logFile()),
+            entry("DocumentName", std::string(4096, 'x') + "\\u2026").size())
+      << "a 50 MB document name is not 50 MB of log";
+  log.deleteLogFile();
 
   writeFile(home.path() / "elsewhere", "kept");
   fs::create_symlink(home.path() / "elsewhere", logFile());
