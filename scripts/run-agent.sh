@@ -8,8 +8,10 @@
 # gives the agent a private world inside BUILD_DIR/run-session: an Xvfb for the
 # clipboard, a private cupsd whose printers write every job into files, and a
 # private HOME, so neither the machine's CUPS nor your home folder is touched.
-# Ctrl-C stops the agent and everything the script started. The private cupsd
-# needs root.
+# Ctrl-C stops the agent and everything the script started. The private world
+# lasts as long as an agent runs in it: a restart of the agent (its menu, or
+# `zelbrin-client --restart` with the session's environment) keeps it. The
+# private cupsd needs root.
 
 set -euo pipefail
 
@@ -51,13 +53,17 @@ session="$build_dir/run-session"
 mkdir -p "$session"
 
 agent_pid=""
+# /proc names the programs by their real path.
+bin_dir=$(cd "$build_dir/bin" && pwd -P)
 
 # shellcheck disable=SC2317 # called through the trap
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
-    # Up to about 5 s for the agent to finish its work, then it is forced.
+    # Up to about 5 s for the agent to finish its work, then it is forced; so is any agent that
+    # a restart put in its place.
     stop_agent "$agent_pid" 5
+    stop_session_agents "$bin_dir" 5
     session_stop "$session"
     echo "run-agent: stopped. Captured jobs stay in $session/out/" >&2
     exit "$status"
@@ -102,4 +108,9 @@ wait "$agent_pid"
 agent_status=$?
 set -e
 agent_pid=""
+# After a restart (which the old agent ends with status 0) the agent is one that is not our
+# child: it cannot be waited for, and the session ends when it ends, whatever its status.
+until session_ended "$bin_dir"; do
+    sleep 0.5
+done
 exit "$agent_status"

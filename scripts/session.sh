@@ -72,6 +72,48 @@ stop_agent() {
     wait "$pid" 2>/dev/null || true
 }
 
+# session_agents BIN_DIR: the processes of BIN_DIR's zelbrin-relaunch and zelbrin-client that
+# belong to this session (their XDG_RUNTIME_DIR is the session's), one PID a line, the relaunch
+# helpers first. A restart replaces the agent by one that is not our child: the old agent starts
+# the helper and ends, and the helper starts the new agent, in a session of its own, before it
+# ends itself. One look can miss the new agent while it is being started (its /proc entry says
+# nothing during the exec): see session_ended.
+session_agents() {
+    local bin=$1 own="XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" kind dir exe found
+    # One find over /proc rather than a readlink per process: this runs every half second.
+    found=$(find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$bin/zelbrin-*" \
+        -printf '%h %l\n' 2>/dev/null) || true
+    for kind in zelbrin-relaunch zelbrin-client; do
+        while read -r dir exe; do
+            [[ "${exe% (deleted)}" == "$bin/$kind" ]] || continue
+            tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF -- "$own" || continue
+            printf '%s\n' "${dir#/proc/}"
+        done <<<"$found"
+    done
+}
+
+# session_ended BIN_DIR: true when two looks, half a second apart, find no agent of the session.
+# A handover from one agent to the next takes milliseconds.
+session_ended() {
+    [[ -z "$(session_agents "$1")" ]] && sleep 0.5 && [[ -z "$(session_agents "$1")" ]]
+}
+
+# stop_session_agents BIN_DIR SECONDS: every process session_agents lists, helpers first so that
+# none starts an agent after its predecessor was stopped.
+stop_session_agents() {
+    local bin=$1 seconds=$2 pid pids
+    for _ in 1 2 3 4 5; do
+        mapfile -t pids < <(session_agents "$bin")
+        if ((${#pids[@]} == 0)); then
+            session_ended "$bin" && return 0
+            continue
+        fi
+        for pid in "${pids[@]}"; do
+            stop_agent "$pid" "$seconds"
+        done
+    done
+}
+
 # wait_until_agent_ready PID ERRFILE: the agent has written its settings and made the folder.
 wait_until_agent_ready() {
     local pid=$1 err=$2 deadline
