@@ -105,7 +105,7 @@ bool setAside(const std::string& path, const FileSystem::Stamp& stamp, const Kin
                                 "); it is left as it is, and changes are not saved until it is "
                                 "repaired or removed";
     Diagnostics::say() << message;
-    JobFailure::report("unreadable:" + path, capitalised(message) + ".");
+    JobFailure::note("unreadable:" + path, capitalised(message) + ".");
     return true;
   }
   toldStuck().erase(path);
@@ -122,7 +122,7 @@ bool setAside(const std::string& path, const FileSystem::Stamp& stamp, const Kin
                               "). It was moved to " + *aside + "; " +
                               std::string(kept.empty() ? kind.afterwards : kept);
   Diagnostics::say() << message;
-  JobFailure::report("unreadable:" + path, capitalised(message) + ".");
+  JobFailure::note("unreadable:" + path, capitalised(message) + ".");
   return true;
 }
 

@@ -13,8 +13,13 @@ Scope::Scope() : outer_(current) { current = this; }
 Scope::~Scope() { current = outer_; }
 
 void report(std::string_view cause, std::string message) {
+  if (current == nullptr || (current->failure_ && !current->failure_->jobCarriedOut)) return;
+  current->failure_ = Failure{std::string(cause), std::move(message), false};
+}
+
+void note(std::string_view cause, std::string message) {
   if (current == nullptr || current->failure_) return;
-  current->failure_ = Failure{std::string(cause), std::move(message)};
+  current->failure_ = Failure{std::string(cause), std::move(message), true};
 }
 
 void noPrinter(std::string_view documentName) {

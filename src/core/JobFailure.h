@@ -12,10 +12,14 @@ namespace JobFailure {
 struct Failure {
   std::string cause;    // a short key: the same cause is not told again within a minute
   std::string message;  // for the user: what happened to which document, and what to do
+  bool jobCarriedOut = false;  // a note on a job that was done all the same
 };
 
 // Records a failure of the running job; outside a job it is ignored.
 void report(std::string_view cause, std::string message);
+// Records something the user should know about a job that is carried out all the same (a choice
+// that could not be saved, a file set aside); a failure of the same job wins over it.
+void note(std::string_view cause, std::string message);
 
 // The job's document could not be printed because no printer is installed.
 void noPrinter(std::string_view documentName);
@@ -34,6 +38,7 @@ class Scope {
 
  private:
   friend void report(std::string_view, std::string);
+  friend void note(std::string_view, std::string);
   Scope* outer_;
   std::optional<Failure> failure_;
 };

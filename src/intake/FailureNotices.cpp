@@ -8,5 +8,7 @@ void FailureNotices::jobEnded(const std::optional<JobFailure::Failure>& failure)
   const auto told = lastTold_.find(failure->cause);
   if (told != lastTold_.end() && now - told->second < std::chrono::minutes(1)) return;
   lastTold_[failure->cause] = now;
-  notifier_.notify("Zelbrin Client: a job was not carried out", failure->message);
+  notifier_.notify(failure->jobCarriedOut ? "Zelbrin Client"
+                                           : "Zelbrin Client: a job was not carried out",
+                   failure->message);
 }
