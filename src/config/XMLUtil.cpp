@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "config/XmlFile.h"
+#include "core/Crypto.h"
 #include "core/Diagnostics.h"
 #include "core/Utf8.h"
 #include "ports/Paths.h"
@@ -156,6 +157,13 @@ pugi::xml_attribute findAttribute(const pugi::xml_node& root, std::string_view k
   return root.attribute(std::string(key).c_str());
 }
 
+constexpr const char* kRecordName = "Pair";
+
+pugi::xml_node findRecord(const pugi::xml_node& root, std::string_view key) {
+  if (key.find('\0') != std::string_view::npos) return {};
+  return root.find_child_by_attribute(kRecordName, "key", std::string(key).c_str());
+}
+
 }  // namespace
 
 std::string XMLUtil::getSavePath() const {
@@ -243,7 +251,57 @@ void XMLUtil::deleteDataFromXMLFile(std::string_view key) const {
     while (const pugi::xml_attribute attribute = findAttribute(root, key)) {
       root.remove_attribute(attribute);
     }
+    while (const pugi::xml_node record = findRecord(root, key)) root.remove_child(record);
     written = XmlFile::write(path, *document);
   }
   if (!written) Diagnostics::line() << "Could not write document out...";
+}
+
+std::optional<XMLUtil::PairRecord> XMLUtil::pairRecord(std::string_view key) const {
+  const auto document = getXMLDocument();
+  if (!document) return std::nullopt;
+  const pugi::xml_node record = findRecord(document->document_element(), key);
+  if (!record) return std::nullopt;
+  return PairRecord{record.attribute("server").value(), record.attribute("queue").value()};
+}
+
+std::string XMLUtil::pairKey(std::string_view serverPrinterName) const {
+  const std::string key = stringFilter(serverPrinterName);
+  const auto document = getXMLDocument();
+  const pugi::xml_node root = document ? document->document_element() : pugi::xml_node();
+  const pugi::xml_node record = findRecord(root, key);
+  const bool own = record ? record.attribute("server").value() == serverPrinterName
+                          : findAttribute(root, key) ||
+                                std::any_of(serverPrinterName.begin(), serverPrinterName.end(),
+                                            isAsciiLetterOrDigit);
+  if (own) return key;
+  // Only A-Z, a-z and 0-9, beginning with a letter: filtering it again changes nothing.
+  return std::string(kKeyPrefix) + Crypto::md5Hex(serverPrinterName).substr(0, 16);
+}
+
+bool XMLUtil::storePair(std::string_view key, const PairRecord& record,
+                        std::string_view localPrinter) const {
+  const std::string path = getSavePath() + "/" + kPairFileName;
+  XmlFile::Content content = XmlFile::load(path, kPairFile);
+  if (!content.replaceable) return false;
+  std::unique_ptr<pugi::xml_document>& document = content.document;
+  if (!document) {
+    document = std::make_unique<pugi::xml_document>();
+    document->append_child(kNewRootName);
+  }
+  pugi::xml_node root = document->document_element();
+  const std::string name(key);
+  pugi::xml_attribute attribute = findAttribute(root, name);
+  if (!attribute) attribute = root.append_attribute(name.c_str());
+  attribute.set_value(std::string(localPrinter).c_str());
+  pugi::xml_node entry = findRecord(root, name);
+  if (!entry) {
+    entry = root.append_child(kRecordName);
+    entry.append_attribute("key").set_value(name.c_str());
+  }
+  (entry.attribute("server") ? entry.attribute("server") : entry.append_attribute("server"))
+      .set_value(record.server.c_str());
+  (entry.attribute("queue") ? entry.attribute("queue") : entry.append_attribute("queue"))
+      .set_value(record.queue.c_str());
+  return XmlFile::write(path, *document);
 }

@@ -47,9 +47,26 @@ class XMLUtil {
   // the last pair. Nothing when there is no such pair or no readable pair file.
   std::optional<std::string> loadDataFromXML(std::string_view key) const;
   bool attributExist(std::string_view key) const;
-  // Removes the pair and rewrites the file; without a readable pair file nothing is written and
-  // "Could not write document out..." goes to standard error.
+  // Removes the pair (and its record) and rewrites the file; without a readable pair file
+  // nothing is written and "Could not write document out..." goes to standard error.
   void deleteDataFromXMLFile(std::string_view key) const;
+
+  // What the file knows of a pair beyond its printer name: the server printer name that made it
+  // and the queue it reached then. Kept in a <Pair key="..." server="..." queue="..."/> element of
+  // the root, which earlier versions carry along untouched; pairs stored by them have none.
+  struct PairRecord {
+    std::string server;
+    std::string queue;
+  };
+  std::optional<PairRecord> pairRecord(std::string_view key) const;
+  // The key of a server printer name. Its filtered key (stringFilter) while that is its own: free,
+  // recorded for this very name, or held by a pair stored before records were kept. Otherwise,
+  // and for a name without ASCII letters or digits (whose filtered keys would all be the same),
+  // a key derived from the whole name: two names never share a pair.
+  std::string pairKey(std::string_view serverPrinterName) const;
+  // Stores or replaces the pair under the key with its record; false when it was not written.
+  bool storePair(std::string_view key, const PairRecord& record,
+                 std::string_view localPrinter) const;
   // The parsed pair file; nothing when it is missing, or cannot be read and nothing of it could
   // be kept.
   std::unique_ptr<pugi::xml_document> getXMLDocument() const;

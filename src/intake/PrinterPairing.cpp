@@ -89,13 +89,14 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedPdf(std::string_view ke
 
   const std::string server(JobText::starView(text)[2]);
   XMLUtil& pairs = services_.utilXML;
-  const std::string key = XMLUtil::stringFilter(server);
+  const std::string key = pairs.pairKey(server);
   if (pairs.attributExist(key)) {
-    result.printer = pairs.loadDataFromXML(key);
-    if (!doesPrinterExist(result.printer)) {
-      tellStalePair(server, result.printer);
+    const Paired paired = pairedPrinter(key, server);
+    if (paired.installed) {
+      result.printer = paired.name;
+    } else {
+      tellStalePair(server, paired.name);
       pairs.deleteDataFromXMLFile(key);
-      result.printer.reset();
     }
   } else if (const std::optional<std::string> answer = usable(askForPrinter(server, false))) {
     // OK without a choice stores nothing, prints nothing, and the next job asks again.
@@ -126,16 +127,18 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view
   }
 
   XMLUtil& pairs = services_.utilXML;
-  const std::string key = XMLUtil::stringFilter(stars[1]);
+  const std::string key = pairs.pairKey(stars[1]);
   if (pairs.attributExist(key)) {
-    if (const auto paired = pairs.loadDataFromXML(key); !doesPrinterExist(paired)) {
-      tellStalePair(stars[1], paired);
+    const Paired paired = pairedPrinter(key, stars[1]);
+    if (paired.installed) {
+      result.printer = paired.name;
+    } else {
+      tellStalePair(stars[1], paired.name);
       pairs.deleteDataFromXMLFile(key);
     }
-    result.printer = usable(pairs.loadDataFromXML(key));
-    if (!result.printer) {
+    if (!result.printer && !pairs.attributExist(key)) {
       services_.clipboard.setText("");
-    } else if (!doesPrinterExist(result.printer)) {
+    } else if (!result.printer) {
       // The stale pair could not be deleted: ask again rather than send to a missing printer.
       services_.prompt.setPrinters(services_.printSystem.printerNames());
       if (const std::optional<std::string> answer = usable(askForPrinter(stars[1], true))) {
@@ -153,12 +156,44 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedDriver(std::string_view
   return result;
 }
 
+PrinterPairing::Paired PrinterPairing::pairedPrinter(const std::string& key,
+                                                     std::string_view server) {
+  XMLUtil& pairs = services_.utilXML;
+  PrintSystem& printSystem = services_.printSystem;
+  const std::string stored = pairs.loadDataFromXML(key).value_or("");
+  const std::optional<XMLUtil::PairRecord> record = pairs.pairRecord(key);
+  if (!record || record->queue.empty()) {
+    // Made before pairs kept their queue: by its name, and from now on by its queue.
+    const std::optional<std::string> queue = printSystem.queueFor(stored);
+    if (queue && usable(stored)) {
+      pairs.storePair(key, {std::string(server), *queue}, stored);
+    }
+    return {stored, queue.has_value() && usable(stored).has_value()};
+  }
+  // The queue it was made for, under whatever name that queue goes by now.
+  const std::optional<std::string> now = printSystem.printerOfQueue(record->queue);
+  if (!now) return {stored, false};
+  if (*now != stored) {
+    Diagnostics::say() << "the printer \"" << Diagnostics::printable(stored) << "\" paired with \""
+                       << Diagnostics::printable(server) << "\" is now called \""
+                       << Diagnostics::printable(*now) << "\"; its jobs still go there";
+    JobFailure::note("renamed:" + record->queue,
+                     "The printer \"" + stored + "\" is now called \"" + *now +
+                         "\" (another printer has the same description). Jobs for \"" +
+                         std::string(server) + "\" still print on it.");
+    pairs.storePair(key, *record, *now);
+    services_.tableView.populateTable();
+  }
+  return {*now, true};
+}
+
 void PrinterPairing::storePair(const std::string& key, std::string_view server,
                                const std::string& printer) {
   XMLUtil& pairs = services_.utilXML;
-  pairs.addElementToXML(key, printer);
+  const bool stored = pairs.storePair(
+      key, {std::string(server), services_.printSystem.queueFor(printer).value_or("")}, printer);
   services_.tableView.populateTable();
-  if (pairs.loadDataFromXML(key) == printer) {
+  if (stored) {
     toldUnsaved_ = false;
     return;
   }
@@ -172,7 +207,7 @@ void PrinterPairing::storePair(const std::string& key, std::string_view server,
   Diagnostics::say() << "the printer chosen for \"" << Diagnostics::printable(server)
                      << "\" cannot be saved in " << folder << "/" << XMLUtil::kPairFileName
                      << " (" << why << "); this job uses it, the next one asks again";
-  JobFailure::report("pairs-unsaved",
+  JobFailure::note("pairs-unsaved",
                      "Printer choices cannot be saved in " + folder + " (" + why +
                          "). This job prints on \"" + printer +
                          "\"; the next job for \"" + std::string(server) + "\" asks again.");

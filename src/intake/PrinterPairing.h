@@ -63,6 +63,12 @@ class PrinterPairing {
   std::optional<std::string> askForPrinter(std::string_view serverPrinter, bool raw);
   // A printer name that a job may be sent to.
   static std::optional<std::string> usable(const std::optional<std::string>& name);
+  struct Paired {
+    std::string name;  // the printer name to print on, or the stored one when it is gone
+    bool installed = false;
+  };
+  // The printer of the pair under the key: the queue it was made for, under its name of today.
+  Paired pairedPrinter(const std::string& key, std::string_view server);
   // Stores the user's choice; when it cannot be stored, says so once (until a pair is stored).
   void storePair(const std::string& key, std::string_view server, const std::string& printer);
 

@@ -176,6 +176,14 @@ std::optional<std::string> CupsPrintSystem::queueFor(const std::string& printerN
   return std::string(dest->name);
 }
 
+std::optional<std::string> CupsPrintSystem::printerOfQueue(const std::string& queue) {
+  const CupsDestinations dests;
+  for (const cups_dest_t& dest : dests.all()) {
+    if (dest.instance == nullptr && queue == dest.name) return nameOf(dests, dest);
+  }
+  return std::nullopt;
+}
+
 std::optional<std::vector<std::string>> CupsPrintSystem::inputSlots(
     const std::string& printerName) {
   const CupsDestinations dests;

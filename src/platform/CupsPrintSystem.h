@@ -22,7 +22,8 @@ class CupsPrintSystem final : public PrintSystem {
 
   // The queue a printer name stands for, by the rules every call above follows; nothing when no
   // printer bears that name. For code that speaks to CUPS by queue, such as Qt's print dialog.
-  std::optional<std::string> queueFor(const std::string& printerName);
+  std::optional<std::string> queueFor(const std::string& printerName) override;
+  std::optional<std::string> printerOfQueue(const std::string& queue) override;
 
  private:
   // The queue a printer name stands for: descriptions first, then queue names, both compared

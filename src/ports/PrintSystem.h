@@ -71,6 +71,15 @@ class PrintSystem {
     const std::vector<std::string> names = printerNames();
     return std::find(names.begin(), names.end(), name) != names.end();
   }
+  // The queue a printer name reaches now, and the printer name of a queue; nothing when there is
+  // none. A pair keeps the queue it reached when it was made, so that it keeps reaching it when
+  // another queue comes to share its description. Where names are queues, both are the name.
+  virtual std::optional<std::string> queueFor(const std::string& printerName) {
+    return hasPrinter(printerName) ? std::optional(printerName) : std::nullopt;
+  }
+  virtual std::optional<std::string> printerOfQueue(const std::string& queue) {
+    return hasPrinter(queue) ? std::optional(queue) : std::nullopt;
+  }
   // The default printer, named as printerNames() names it; nothing when there is none.
   virtual std::optional<std::string> defaultPrinter() = 0;
   // The choices of the printer's InputSlot option; nothing when it offers none.

@@ -309,6 +309,34 @@ TEST_F(AgentTest, EndingTheAgentNeitherLosesNorRepeatsAJob) {
   ::kill(lockHolder(home), SIGTERM);
 }
 
+// A queue added with the description of a paired printer (the same model on USB and on the
+// network) does not take that printer's raw jobs.
+TEST_F(AgentTest, APairKeepsItsQueueWhenAnotherQueueTakesItsName) {
+  XMLUtil(FixedPaths(home.path())).addElementToXML("Zebra", "Raw Capture");
+  startAgent();
+  JobTextComposer::Job raw;
+  raw.command = "USERDEFINEDDRIVER";
+  raw.serverPrinter = "Zebra";
+  const auto printedOn = [&](const std::string& data) {
+    const int before = CupsJobs::newest();
+    raw.document = data;
+    RemoteClipboardOwner owner;
+    owner.offer(JobTextComposer::compose(raw, JobTextComposer::Channel::Clipboard));
+    waitFor([&] { return CupsJobs::newest() > before; }, 10s);
+    return CupsJobs::newest() > before ? CupsJobs::waitUntilEnded(CupsJobs::newest())
+                                             .value_or(CupsJob{})["job-printer-uri"]
+                                       : std::string("nothing printed");
+  };
+  EXPECT_NE(printedOn("first").find("/zelbrin-raw"), std::string::npos) << agent->standardError();
+  const TempFolder capture;
+  ASSERT_EQ(std::system(("lpadmin -p zelbrin-twin -E -v capture:" + capture.path().string() +
+                         " -D 'Raw Capture'")
+                            .c_str()),
+            0);
+  EXPECT_NE(printedOn("second").find("/zelbrin-raw"), std::string::npos) << agent->standardError();
+  std::system("lpadmin -x zelbrin-twin");
+}
+
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply
 // on the clipboard, is reported as handed over once it has been read; its options are its own.
 TEST(AgentSendTest, RawJobIsReportedHandedOverOnceReadAndOptionsAreOurs) {

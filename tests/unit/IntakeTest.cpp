@@ -415,12 +415,22 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   onClipboard(userDefined("USERDEFINEDPDF*", "HP LaserJet 4000", kPdf));
   EXPECT_EQ(prompt.askedFor, "HP LaserJet 4000");
   EXPECT_EQ(prompt.preselected, "Office Printer") << "the default printer, which takes PDF";
-  onClipboard(userDefined("userdefinedpdf*", "HPLaser Jet 4000", kPdf));
-  EXPECT_EQ(prompt.runs, 1) << "the same server printer, spelled otherwise: no question";
+  onClipboard(userDefined("userdefinedpdf*", "HP LaserJet 4000", makePdf(1, 1)));
+  EXPECT_EQ(prompt.runs, 1) << "the same server printer: no question";
   ASSERT_EQ(printSystem.pdfJobs.size(), 2U);
   EXPECT_EQ(printSystem.pdfJobs[1].printer, "Label Printer");
   EXPECT_EQ(printSystem.pdfJobs[1].options.duplexMode, 3) << "mapped settings apply";
   EXPECT_EQ(clipboard.content, "");
+  // Names whose filtered keys are one (punctuation, spaces, no ASCII letter at all) are as many
+  // printers, each asked for once.
+  for (const char* server : {"HPLaser Jet 4000", "Склад", "Бухгалтерия", "Склад"}) {
+    prompt.answer.selected = std::string(server) == "Склад" ? "Label Printer" : "Office Printer";
+    onClipboard(userDefined("USERDEFINEDDRIVER", server, server));
+  }
+  EXPECT_EQ(prompt.runs, 4);
+  EXPECT_EQ(printSystem.rawJobs.size(), 4U);
+  printSystem.pdfJobs.erase(printSystem.pdfJobs.begin() + 2, printSystem.pdfJobs.end());
+  printSystem.rawJobs.clear();
 
   // Raw data goes out unchanged, separators inside it dropped; the default printer is offered
   // only when it takes raw data.
