@@ -328,13 +328,14 @@ TEST_F(AgentTest, APairKeepsItsQueueWhenAnotherQueueTakesItsName) {
                                        : std::string("nothing printed");
   };
   EXPECT_NE(printedOn("first").find("/zelbrin-raw"), std::string::npos) << agent->standardError();
+  // Listed before the paired queue, as CUPS lists queues by name.
   const TempFolder capture;
-  ASSERT_EQ(std::system(("lpadmin -p zelbrin-twin -E -v capture:" + capture.path().string() +
+  ASSERT_EQ(std::system(("lpadmin -p zelbrin-copy -E -v capture:" + capture.path().string() +
                          " -D 'Raw Capture'")
                             .c_str()),
             0);
   EXPECT_NE(printedOn("second").find("/zelbrin-raw"), std::string::npos) << agent->standardError();
-  std::system("lpadmin -x zelbrin-twin");
+  std::system("lpadmin -x zelbrin-copy");
 }
 
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply
