@@ -17,6 +17,16 @@ QtClipboard::QtClipboard(std::size_t limit)
         if (onChangedByOthers_) onChangedByOthers_();
       }) {
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { ++changes_; });
+  // Where Qt runs on another platform (Wayland), its clipboard is not the X clipboard the jobs
+  // come from: the replies go back on our own X connection.
+  if (x11_.usable() && QGuiApplication::platformName() != QLatin1String("xcb")) {
+    owner_ = std::make_unique<X11ClipboardOwner>();
+    if (owner_->usable()) {
+      ourOwner_ = owner_->window();
+    } else {
+      owner_.reset();
+    }
+  }
 }
 
 std::uint64_t QtClipboard::changeCount() const {
@@ -66,6 +76,8 @@ bool QtClipboard::ownedByUs() const {
 }
 
 Clipboard::Content QtClipboard::read() {
+  // Our own reply, as we serve it.
+  if (owner_ && ownedByUs()) return {true, owner_->text(), {}, takenByOthers()};
   // Another program's text comes straight from the X server into one buffer; our own reply, which
   // only our event loop can serve, goes through Qt.
   if (x11_.usable() && !ownedByUs()) {
@@ -99,12 +111,28 @@ Clipboard::Content QtClipboard::read() {
 }
 
 void QtClipboard::clear() {
+  if (owner_) {
+    offerOwn(std::nullopt);
+    return;
+  }
   // Whoever holds it, after this nobody does.
   claim([] { QGuiApplication::clipboard()->clear(QClipboard::Clipboard); },
         [](unsigned owner) { return owner == 0; });
 }
 
+void QtClipboard::offerOwn(std::optional<std::string> text) {
+  ++changes_;
+  ++claims_;
+  claiming_ = true;
+  owner_->offer(std::move(text));
+  claiming_ = false;
+}
+
 void QtClipboard::setText(const std::string& text) {
+  if (owner_) {
+    offerOwn(text);
+    return;
+  }
   const QString value = QString::fromStdString(text);
   const unsigned before = x11_.usable() ? x11_.owner() : 0;
   const bool claimed =

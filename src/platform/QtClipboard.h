@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/JobLimits.h"
+#include "platform/X11ClipboardOwner.h"
 #include "platform/X11ClipboardReader.h"
 #include "platform/X11SelectionWatch.h"
 #include "ports/Clipboard.h"
@@ -33,6 +34,8 @@ class QtClipboard final : public QObject, public Clipboard {
   // Whether the clipboard is ours, by the X server's word where there is one: Qt can keep
   // believing it owns the clipboard after another program took it over.
   bool ownedByUs() const;
+  // Our reply through our own X connection (nothing: the clipboard emptied).
+  void offerOwn(std::optional<std::string> text);
   // Applies a change to the clipboard until the X server shows it taken; false when it never is.
   bool claim(const std::function<void()>& change, const std::function<bool(unsigned)>& took);
 
@@ -45,4 +48,5 @@ class QtClipboard final : public QObject, public Clipboard {
   bool claiming_ = false;  // a change of ours is under way
   std::function<void()> onChangedByOthers_;
   std::unique_ptr<X11SelectionWatch> watch_;
+  std::unique_ptr<X11ClipboardOwner> owner_;  // only where Qt does not run on X11
 };

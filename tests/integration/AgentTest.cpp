@@ -29,13 +29,13 @@ std::string clipboardSeenByOthers(int* status = nullptr) {
 // stand-in that records what it was asked to open.
 class AgentTest : public ::testing::Test {
  protected:
-  void startAgent(const std::string& cupsServer = "") {
+  // `environment` holds extra "NAME=value" entries for the agent.
+  void startAgent(std::vector<std::string> environment = {}) {
     const fs::path bin = home.path() / "bin";
     writeFile(bin / "xdg-open",
               "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + opened().string() + "\"\n");
     fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-    std::vector<std::string> environment{"PATH=" + bin.string() + ":" + std::getenv("PATH")};
-    if (!cupsServer.empty()) environment.push_back("CUPS_SERVER=" + cupsServer);
+    environment.push_back("PATH=" + bin.string() + ":" + std::getenv("PATH"));
     agent = std::make_unique<AgentProcess>(ZELBRIN_CLIENT_PATH, home.path(),
                                            std::vector<std::string>{}, environment);
     // The settings file is written on start-up, before the first tick.
@@ -68,8 +68,13 @@ class AgentTest : public ::testing::Test {
   std::unique_ptr<AgentProcess> agent;
 };
 
-TEST_F(AgentTest, ClipboardJobComesOutOfTheDefaultQueue) {
-  startAgent();
+// Also where Qt runs on another platform than X11 (Wayland, here offscreen): the jobs come from
+// the X clipboard, and the replies must go back there.
+class AgentOnQtPlatformTest : public AgentTest, public ::testing::WithParamInterface<const char*> {};
+INSTANTIATE_TEST_SUITE_P(AgentTest, AgentOnQtPlatformTest, ::testing::Values("xcb", "offscreen"));
+
+TEST_P(AgentOnQtPlatformTest, ClipboardJobComesOutOfTheDefaultQueue) {
+  startAgent({std::string("QT_QPA_PLATFORM=") + GetParam()});
   const int before = CupsJobs::newest();
   const std::string pdf = makePdf(300, 400);
   auto sender = sendDefaultPrinterJob(pdf);
