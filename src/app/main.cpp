@@ -43,6 +43,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("zelbrin-client"));
   QApplication::setApplicationVersion(QStringLiteral(ZELBRIN_VERSION));
   QApplication::setOrganizationDomain(QStringLiteral("kestrova.com"));
+  // Ties the windows to the desktop entry (icon, name, xdg-activation) on Wayland desktops.
+  QGuiApplication::setDesktopFileName(QStringLiteral("zelbrin-client"));
   // A tray agent: closing a window must not end it.
   QApplication::setQuitOnLastWindowClosed(false);
 
