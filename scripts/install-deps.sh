@@ -27,6 +27,9 @@ PACKAGES=(
     desktop-file-utils
     # Files on Windows shares: GIO and GVfs for the agent, a private Samba server for the tests
     libglib2.0-dev gvfs gvfs-backends gvfs-fuse dbus fuse3 samba smbclient
+    # Wayland: the client library and wayland-scanner for the agent, Qt's Wayland platform, and a
+    # headless sway with XWayland and clipboard tools for the tests (xhost lets them into XWayland)
+    libwayland-dev libwayland-bin qt6-wayland sway xwayland wl-clipboard x11-xserver-utils
 )
 
 if [[ $EUID -eq 0 ]]; then

@@ -17,10 +17,18 @@
 #   testenv.sh bus-start  BASE    start a private session bus on which the GVfs
 #                                 daemons start on demand (stops an earlier one)
 #   testenv.sh bus-stop   BASE    stop it, the GVfs daemons and their FUSE mount
+#   testenv.sh sway-start BASE    start a headless sway with XWayland (stops an
+#                                 earlier one in BASE); as root it runs as the
+#                                 system user zelbrin-wl, made when missing (sway
+#                                 refuses root). Where it cannot run (no sway or
+#                                 Xwayland, no such user) it writes
+#                                 ZELBRIN_WAYLAND_SKIP to sway.env and still succeeds
+#   testenv.sh sway-stop  BASE    stop it and XWayland
 #   testenv.sh exec BASE -- CMD [ARGS...]
 #                                 run CMD with CUPS_SERVER, CUPS_SERVERROOT,
 #                                 DISPLAY, DBUS_SESSION_BUS_ADDRESS, the
-#                                 ZELBRIN_SMB_* variables, HOME and
+#                                 ZELBRIN_SMB_*, ZELBRIN_WAYLAND_* and
+#                                 ZELBRIN_XWAYLAND_DISPLAY variables, HOME and
 #                                 XDG_RUNTIME_DIR pointing into BASE
 #                                 (WAYLAND_DISPLAY and XAUTHORITY removed; so is
 #                                 DBUS_SESSION_BUS_ADDRESS without bus-start)
@@ -34,15 +42,23 @@
 #              or only ZELBRIN_SMB_SKIP=REASON when no server could be started
 #   bus.env    DBUS_SESSION_BUS_ADDRESS=unix:path=BASE/xdg-runtime/bus and
 #              GVFS_REMOTE_VOLUME_MONITOR_IGNORE=1
-#   cupsd.pid, xvfb.pid, smbd.pid, bus.pid   (the .env and .pid files go away on stop)
+#   sway.env   ZELBRIN_WAYLAND_DISPLAY=absolute path of sway's Wayland socket and
+#              ZELBRIN_XWAYLAND_DISPLAY=:N of its XWayland (which lets the test user
+#              in); or only ZELBRIN_WAYLAND_SKIP=REASON. Tests set WAYLAND_DISPLAY and
+#              DISPLAY from them where they want the Wayland session: the Xvfb stays
+#              the default display
+#   cupsd.pid, xvfb.pid, smbd.pid, bus.pid, sway.pid   (the .env and .pid files go away on stop)
 #   cups.sock                the same cupsd on a Unix socket
 #   home/, xdg-runtime/      HOME and XDG_RUNTIME_DIR for exec and the GVfs daemons;
 #                            xdg-runtime/gvfs is the GVfs FUSE mount
 #   out/QUEUE/job-N.prn      captured jobs of each queue
+#   wayland/                 sway's user's folder: config, HOME, run/ (its
+#                            XDG_RUNTIME_DIR); a link into /tmp when that user
+#                            cannot reach BASE or the socket path would be too long
 #   smb/docs/, smb/team-docs/  the share folders, emptied on smb-start; smb is a
 #                            link into /tmp when the user nobody cannot reach BASE
 #   smb.conf, samba/         smbd's configuration and state
-#   log/error_log, log/cupsd.out, log/xvfb.out, log/smbd.out, log/bus.out
+#   log/error_log, log/cupsd.out, log/xvfb.out, log/smbd.out, log/bus.out, log/sway.out
 #                            for diagnosis
 #
 # Queues (printer-info in quotes):
@@ -52,6 +68,7 @@
 #                                         refuses application/vnd.cups-raw
 #
 # cupsd and smbd must run as root (they switch to the lp and nobody users).
+# sway-start as another user runs sway as that user.
 
 set -euo pipefail
 
@@ -451,17 +468,23 @@ SMB_PORT=445
 # Serialises smb-start across all BASEs of the machine.
 SMB_LOCK=/tmp/zelbrin-testenv-smb.lock
 
-# The share folders behind BASE/smb. A link to a folder in /tmp (made when the
-# user nobody cannot reach BASE) goes with its target.
-remove_smb_shares() {
-    local base=$1 target
-    if [[ -L "$base/smb" ]]; then
-        target=$(readlink -- "$base/smb")
-        if [[ "$target" == /tmp/zelbrin-smb.* ]]; then
+# Removes FOLDER. Where it is a link to a folder this script made in /tmp
+# (a name starting with PREFIX), that folder goes with it.
+remove_folder_or_link() {
+    local folder=$1 prefix=$2 target
+    if [[ -L "$folder" ]]; then
+        target=$(readlink -- "$folder")
+        if [[ "$target" == "$prefix"* ]]; then
             rm -rf -- "$target"
         fi
     fi
-    rm -rf -- "${base:?}/smb"
+    rm -rf -- "${folder:?}"
+}
+
+# The share folders behind BASE/smb, made in /tmp when the user nobody cannot
+# reach BASE.
+remove_smb_shares() {
+    remove_folder_or_link "$1/smb" /tmp/zelbrin-smb.
 }
 
 smb_stop() {
@@ -713,6 +736,155 @@ bus_start() {
     echo "testenv: dbus-daemon pid $pid on $address"
 }
 
+# ---------------------------------------------------------------- sway and XWayland
+
+# sway refuses to run as root: root runs it as this system user.
+SWAY_USER=zelbrin-wl
+# Serialises creating that user across all BASEs of the machine.
+SWAY_USER_LOCK=/tmp/zelbrin-testenv-user.lock
+
+sway_stop() {
+    local base=$1 marker
+    marker=$(marker "$base" sway)
+    stop_recorded "$base/sway.pid" "$marker" sway
+    # XWayland and the start-up script carry the marker too.
+    kill_marked "$marker" sway
+    rm -f -- "$base/sway.env"
+    if [[ -L "$base/wayland" ]]; then
+        remove_folder_or_link "$base/wayland" /tmp/zelbrin-wl.
+    fi
+}
+
+# Where no compositor can be had the fixture still passes: the tests read the
+# reason and skip.
+sway_skip() {
+    local base=$1 reason=$2
+    printf 'ZELBRIN_WAYLAND_SKIP=%s\n' "$reason" > "$base/sway.env"
+    echo "testenv: no private sway: $reason" >&2
+    exit 0
+}
+
+ensure_sway_user() {
+    local lock rc=0
+    id -u "$SWAY_USER" >/dev/null 2>&1 && return 0
+    exec {lock}>>"$SWAY_USER_LOCK"
+    flock -w 60 "$lock" || return 1
+    if ! id -u "$SWAY_USER" >/dev/null 2>&1; then
+        # Its HOME is set per BASE on start; it needs none of its own.
+        useradd --system --user-group --no-create-home --home-dir /nonexistent \
+            --shell /usr/sbin/nologin --comment "Zelbrin test compositor" "$SWAY_USER" >&2 || rc=$?
+    fi
+    exec {lock}>&-
+    return "$rc"
+}
+
+# Runs CMD as USER, or as the caller when USER is empty.
+as_user() {
+    local user=$1
+    shift
+    if [[ -n "$user" ]]; then
+        setpriv --reuid="$user" --regid="$user" --init-groups -- "$@"
+    else
+        "$@"
+    fi
+}
+
+# Makes the folder that USER runs sway in and prints its real path: BASE/wayland,
+# or a folder in /tmp linked as BASE/wayland when USER cannot get through
+# BASE's parents or the socket path would not fit sun_path (108 bytes).
+make_sway_home() {
+    local base=$1 user=$2 home="$1/wayland"
+    remove_folder_or_link "$home" /tmp/zelbrin-wl.
+    install -d -m 0755 "$home"
+    [[ -z "$user" ]] || chown "$user:" "$home"
+    if (( ${#home} + 20 >= 108 )) || ! as_user "$user" test -w "$home" -a -x "$home"; then
+        rmdir -- "$home"
+        ln -s -- "$(mktemp -d /tmp/zelbrin-wl.XXXXXX)" "$home"
+        chmod 0755 "$home/"
+        [[ -z "$user" ]] || chown "$user:" "$home/"
+        echo "testenv: sway runs in $(readlink -- "$home") (BASE out of reach or too long)" >&2
+    fi
+    install -d -m 0700 "$home/run" "$home/home"
+    [[ -z "$user" ]] || chown "$user:" "$home/run" "$home/home"
+    (cd -- "$home" && pwd -P)
+}
+
+# sway runs this once it is up. XWayland admits only its own user, so the
+# caller is let in before the displays are reported.
+write_sway_files() {
+    local home=$1 user=$2 admit=""
+    [[ -z "$user" ]] || admit="xhost +si:localuser:$(id -un) >/dev/null || exit 1"
+    cat > "$home/ready.sh" <<EOF
+#!/bin/sh
+# Blocks until XWayland answers.
+xprop -root >/dev/null || exit 1
+$admit
+printf '%s %s\\n' "\$WAYLAND_DISPLAY" "\$DISPLAY" > "$home/displays.new" &&
+    mv -f "$home/displays.new" "$home/displays"
+EOF
+    chmod 0755 "$home/ready.sh"
+    cat > "$home/config" <<EOF
+# Headless sway for tests. "force" starts XWayland at once instead of on the
+# first X client.
+xwayland force
+exec $home/ready.sh
+EOF
+}
+
+unix_socket_answers() {
+    python3 -c 'import socket, sys
+socket.socket(socket.AF_UNIX).connect(sys.argv[1])' "$1" 2>/dev/null
+}
+
+sway_start() {
+    local base=$1 user="" home pid deadline wl="" x="" socket=""
+    local -a drop=()
+    sway_stop "$base"
+    command -v sway >/dev/null || sway_skip "$base" "sway not found (install the sway package)"
+    command -v Xwayland >/dev/null ||
+        sway_skip "$base" "Xwayland not found (install the xwayland package)"
+    command -v xprop >/dev/null || sway_skip "$base" "xprop not found (install the x11-utils package)"
+    if [[ $EUID -eq 0 ]]; then
+        command -v xhost >/dev/null ||
+            sway_skip "$base" "xhost not found (install the x11-xserver-utils package)"
+        ensure_sway_user || sway_skip "$base" "cannot create the system user $SWAY_USER"
+        user=$SWAY_USER
+        drop=(setpriv --reuid="$user" --regid="$user" --init-groups --)
+    fi
+    mkdir -p "$base/log"
+    rm -f -- "$base/log/sway.out"
+    home=$(make_sway_home "$base" "$user")
+    write_sway_files "$home" "$user"
+
+    # A clean environment: nothing of the caller's session (DISPLAY,
+    # WAYLAND_DISPLAY, the bus) reaches sway or what it starts.
+    env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$home/home" XDG_RUNTIME_DIR="$home/run" \
+        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        ZELBRIN_TESTENV="$base/sway" "${drop[@]}" sway -c "$home/config" \
+        </dev/null >>"$base/log/sway.out" 2>&1 &
+    pid=$!
+    echo "$pid" > "$base/sway.pid"
+    # Both displays usually answer within 0.5 s.
+    deadline=$(($(now_us) + 15000000))
+    while (($(now_us) < deadline)); do
+        if { read -r wl x < "$home/displays"; } 2>/dev/null; then
+            socket="$home/run/$wl"
+            break
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    if [[ -z "$socket" ]] || ! [[ "$wl" == wayland-* && "$x" =~ ^:[0-9]+$ ]] ||
+        ! unix_socket_answers "$socket" || ! DISPLAY=$x xprop -root >/dev/null 2>&1; then
+        sway_stop "$base"
+        tail -n 20 "$base/log/sway.out" >&2 || true
+        die "sway did not offer a Wayland socket and an XWayland display open to $(id -un) within 15 s (got '$wl' '$x'); see $base/log/sway.out"
+    fi
+    printf 'ZELBRIN_WAYLAND_DISPLAY=%s\nZELBRIN_XWAYLAND_DISPLAY=%s\n' "$socket" "$x" \
+        > "$base/sway.env"
+    echo "testenv: sway pid $pid on $socket, XWayland on DISPLAY=$x"
+}
+
 # ---------------------------------------------------------------- exec
 
 load_env_file() {
@@ -733,12 +905,14 @@ exec_in_env() {
     # Nothing may reach the machine's own CUPS or the user's desktop session:
     # without a private service the variables point nowhere instead of
     # falling back to the defaults.
-    unset DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS
+    unset DISPLAY WAYLAND_DISPLAY XAUTHORITY DBUS_SESSION_BUS_ADDRESS \
+        ZELBRIN_WAYLAND_DISPLAY ZELBRIN_XWAYLAND_DISPLAY ZELBRIN_WAYLAND_SKIP
     export CUPS_SERVER="$base/no-cupsd.sock" CUPS_SERVERROOT="$base/etc"
     load_env_file "$base/cups.env"
     load_env_file "$base/xvfb.env"
     load_env_file "$base/smb.env"
     load_env_file "$base/bus.env"
+    load_env_file "$base/sway.env"
     mkdir -p "$base/home"
     mkdir -p "$base/xdg-runtime"
     chmod 0700 "$base/xdg-runtime"
@@ -766,6 +940,8 @@ main() {
         smb-stop)   (( $# == 0 )) || usage; smb_stop "$base" ;;
         bus-start)  (( $# == 0 )) || usage; bus_start "$base" ;;
         bus-stop)   (( $# == 0 )) || usage; bus_stop "$base" ;;
+        sway-start) (( $# == 0 )) || usage; sway_start "$base" ;;
+        sway-stop)  (( $# == 0 )) || usage; sway_stop "$base" ;;
         exec)       exec_in_env "$base" "$@" ;;
         *)          usage ;;
     esac
