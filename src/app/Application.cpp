@@ -3,12 +3,16 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QGuiApplication>
+#include <cstdlib>
 
 #include "config/LeftoverFiles.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
 #include "core/JobFailure.h"
 #include "intake/MD5HashCompare.h"
+#include "platform/QtClipboard.h"
+#include "platform/WaylandClipboard.h"
 #include "ui_AboutWindow.h"
 
 Application::Application()
@@ -45,7 +49,7 @@ Application::Application()
       appDelegate_(paths_),
       launchAtLogin_(loginItems_, process_.executablePath()),
       pastboard_(PastboardController::Services{
-          .clipboard = clipboard_,
+          .clipboard = *clipboard_,
           .paths = paths_,
           .printSystem = printSystem_,
           .ticker = ticker_,
@@ -83,6 +87,28 @@ Application::Application()
 }
 
 Application::~Application() = default;
+
+std::unique_ptr<Clipboard> Application::chooseClipboard() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (std::unique_ptr<WaylandClipboard> clipboard = WaylandClipboard::connect()) {
+    Diagnostics::say() << "clipboard: Wayland data control on " << wayland;
+    return clipboard;
+  }
+  auto clipboard = std::make_unique<QtClipboard>();
+  const char* x11 = std::getenv("DISPLAY");
+  if (x11 != nullptr && *x11 != '\0') {
+    Diagnostics::say() << "clipboard: X11 on " << x11
+                       << (wayland != nullptr && *wayland != '\0'
+                               ? " (XWayland: the compositor offers no data control; jobs of "
+                                 "Wayland programs reach the agent only as the compositor "
+                                 "passes them to X11)"
+                               : "");
+  } else {
+    Diagnostics::say() << "clipboard: Qt's clipboard (" << QGuiApplication::platformName().toStdString()
+                       << "); neither X11 nor Wayland data control is there";
+  }
+  return clipboard;
+}
 
 void Application::connectStatusMenu() {
   QObject::connect(statusMenu_.addAction(QStringLiteral("Options...")), &QAction::triggered,

@@ -20,7 +20,6 @@
 #include "platform/CupsPrintSystem.h"
 #include "platform/GioShares.h"
 #include "platform/InotifyFolderWatch.h"
-#include "platform/QtClipboard.h"
 #include "platform/QtFileTypes.h"
 #include "platform/QtPrintDialog.h"
 #include "platform/QtPrinterPrompt.h"
@@ -28,6 +27,7 @@
 #include "platform/QtSavePanel.h"
 #include "platform/QtTicker.h"
 #include "platform/QtWorkspace.h"
+#include "ports/Clipboard.h"
 #include "platform/StandardPaths.h"
 #include "platform/XdgLoginItems.h"
 #include "printing/JobValues.h"
@@ -61,10 +61,12 @@ class Application {
 
  private:
   void connectStatusMenu();
+  static std::unique_ptr<Clipboard> chooseClipboard();
 
   // Platform services.
   StandardPaths paths_;
-  QtClipboard clipboard_;
+  // One channel per session, chosen at start: Wayland data control, else X11, else Qt's.
+  std::unique_ptr<Clipboard> clipboard_ = chooseClipboard();
   QtTicker ticker_;
   InotifyFolderWatch folderWatch_;
   CupsPrintSystem printSystem_;
