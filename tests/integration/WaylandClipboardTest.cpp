@@ -143,20 +143,35 @@ TEST_F(WaylandClipboardTest, AnEndlessOwnerStopsAtTheLimitAndAStuckOneIsReported
   EXPECT_EQ(held.text, "");
 }
 
-// The real agent in the Wayland session, with Qt on either plugin: a job that a Wayland program
-// copies is printed, and the session sees the reply.
-class WaylandAgentTest : public ::testing::TestWithParam<const char*> {};
-INSTANTIATE_TEST_SUITE_P(Wayland, WaylandAgentTest, ::testing::Values("wayland", "xcb"));
+// The real agent in the Wayland session, with Qt on either plugin: a job that a Wayland program,
+// or an X11 program under XWayland, copies is printed, and that program sees the reply. sway
+// hands X11's clipboard to Wayland and back only while an X11 window has the focus, as it has
+// while the user works in an X11 remote-desktop client.
+using Session = std::tuple<const char*, const char*>;  // Qt's plugin, the copying program's kind
+class WaylandAgentTest : public ::testing::TestWithParam<Session> {};
+INSTANTIATE_TEST_SUITE_P(Wayland, WaylandAgentTest,
+                         ::testing::Combine(::testing::Values("wayland", "xcb"),
+                                            ::testing::Values("wayland", "x11")));
 
-TEST_P(WaylandAgentTest, AJobCopiedByAWaylandProgramPrintsAndTheReplyComesBack) {
-  const std::string wayland = qEnvironmentVariable("ZELBRIN_WAYLAND_DISPLAY").toStdString();
-  if (wayland.empty()) GTEST_SKIP() << qEnvironmentVariable("ZELBRIN_WAYLAND_SKIP").toStdString();
-  const std::string environment[] = {
-      "WAYLAND_DISPLAY=" + wayland, "QT_QPA_PLATFORM=" + std::string(GetParam()),
-      "DISPLAY=" + qEnvironmentVariable("ZELBRIN_XWAYLAND_DISPLAY").toStdString()};
+TEST_P(WaylandAgentTest, AJobCopiedInTheSessionPrintsAndTheReplyComesBack) {
+  const auto [platform, client] = GetParam();
+  const QString wayland = qEnvironmentVariable("ZELBRIN_WAYLAND_DISPLAY");
+  const QString x11 = qEnvironmentVariable("ZELBRIN_XWAYLAND_DISPLAY");
+  if (wayland.isEmpty()) GTEST_SKIP() << qEnvironmentVariable("ZELBRIN_WAYLAND_SKIP").toStdString();
+  QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
+  session.insert("WAYLAND_DISPLAY", wayland);
+  session.insert("DISPLAY", x11);
+  const auto run = [&](QProcess& process, const QString& program, const QStringList& arguments) {
+    process.setProcessEnvironment(session);
+    process.start(program, arguments);
+  };
+  const bool fromX11 = std::string(client) == "x11";
+  QProcess focus;  // an X11 window, which sway gives the focus
+  if (fromX11) run(focus, "xmessage", {"the remote-desktop window"});
   const TempFolder home;
   AgentProcess agent(ZELBRIN_CLIENT_PATH, home.path(), {},
-                     {std::begin(environment), std::end(environment)});
+                     {"WAYLAND_DISPLAY=" + wayland.toStdString(),
+                      "DISPLAY=" + x11.toStdString(), std::string("QT_QPA_PLATFORM=") + platform});
   ASSERT_TRUE(waitFor(
       [&] { return agent.standardError().find("clipboard: Wayland data control") !=
                    std::string::npos; },
@@ -166,29 +181,35 @@ TEST_P(WaylandAgentTest, AJobCopiedByAWaylandProgramPrintsAndTheReplyComesBack) 
   JobTextComposer::Job job;
   job.document = makePdf(300, 400);
   QProcess owner;
-  QProcessEnvironment wlEnvironment = QProcessEnvironment::systemEnvironment();
-  wlEnvironment.insert("WAYLAND_DISPLAY", QString::fromStdString(wayland));
-  owner.setProcessEnvironment(wlEnvironment);
-  owner.start("wl-copy", {"--foreground"});
+  if (fromX11) {
+    run(owner, "xclip", {"-selection", "clipboard", "-i", "-quiet"});
+  } else {
+    run(owner, "wl-copy", {"--foreground"});
+  }
   owner.write(QByteArray::fromStdString(
       JobTextComposer::compose(job, JobTextComposer::Channel::Clipboard)));
   owner.closeWriteChannel();
   EXPECT_TRUE(waitFor([&] { return CupsJobs::newest() > before; }, 15s)) << agent.standardError();
-  // The reply follows the submission: an empty clipboard.
+  // The reply follows the submission: an empty clipboard, as the copying program sees it.
   std::string pasted;
   EXPECT_TRUE(waitFor(
       [&] {
         QProcess paste;
-        paste.setProcessEnvironment(wlEnvironment);
-        paste.start("wl-paste", {"--no-newline"});
+        if (fromX11) {
+          run(paste, "xclip", {"-selection", "clipboard", "-o"});
+        } else {
+          run(paste, "wl-paste", {"--no-newline"});
+        }
         paste.waitForFinished(5000);
         pasted = paste.readAllStandardOutput().toStdString();
-        return pasted.empty();
+        return paste.exitCode() == 0 && pasted.empty();
       },
       5s))
       << pasted.substr(0, 40);
-  owner.kill();
-  owner.waitForFinished();
+  for (QProcess* process : {&owner, &focus}) {
+    process->kill();
+    process->waitForFinished();
+  }
 }
 
 }  // namespace
