@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <fstream>
@@ -210,6 +211,41 @@ TEST_P(WaylandAgentTest, AJobCopiedInTheSessionPrintsAndTheReplyComesBack) {
     process->kill();
     process->waitForFinished();
   }
+}
+
+// The printer prompt comes up in the Wayland session on either plugin, with the focus, while
+// the user works in another window.
+class WaylandPromptTest : public ::testing::TestWithParam<const char*> {};
+INSTANTIATE_TEST_SUITE_P(Wayland, WaylandPromptTest, ::testing::Values("wayland", "xcb"));
+
+TEST_P(WaylandPromptTest, ThePromptComesUpFocused) {
+  const QString wayland = qEnvironmentVariable("ZELBRIN_WAYLAND_DISPLAY");
+  if (wayland.isEmpty()) GTEST_SKIP() << qEnvironmentVariable("ZELBRIN_WAYLAND_SKIP").toStdString();
+  const QString x11 = qEnvironmentVariable("ZELBRIN_XWAYLAND_DISPLAY");
+  const TempFolder home;
+  AgentProcess agent(ZELBRIN_CLIENT_PATH, home.path(), {},
+                     {"WAYLAND_DISPLAY=" + wayland.toStdString(), "DISPLAY=" + x11.toStdString(),
+                      std::string("QT_QPA_PLATFORM=") + GetParam()});
+  ASSERT_TRUE(waitFor([&] { return agent.standardError().find("clipboard:") != std::string::npos; },
+                      10s));
+  const std::string sway = "WAYLAND_DISPLAY=" + wayland.toStdString() + " SWAYSOCK=$(ls " +
+                           QFileInfo(wayland).path().toStdString() +
+                           "/sway-ipc.*.sock) swaymsg -t get_tree";
+  // wl-copy serves from the background; its output must not keep the command's pipe open.
+  runCommand("export WAYLAND_DISPLAY=" + wayland.toStdString() + "; " ZELBRIN_SEND_PATH
+             " --print --command USERDEFINEDDRIVER --server-printer Dock --text raw"
+             " | wl-copy >/dev/null 2>&1");
+  // sway lists a window's "focused" a few lines before its "name".
+  EXPECT_TRUE(waitFor(
+      [&] {
+        const std::string tree = runCommand(sway);
+        const std::size_t name = tree.find("\"name\": \"Choose a Printer\"");
+        const std::string focused = "\"focused\": true";
+        return name != std::string::npos &&
+               tree.compare(tree.rfind("\"focused\": ", name), focused.size(), focused) == 0;
+      },
+      10s))
+      << agent.standardError();
 }
 
 }  // namespace
