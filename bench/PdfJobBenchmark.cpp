@@ -263,6 +263,12 @@ Child runChild(const QString& self, const QString& mode, const QString& sender,
   send.waitForStarted();
   QProcess child;
   child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // A home of its own each round: the agent keeps the last clipboard job's digest, and would
+  // take the next round's identical job for the one it has carried out.
+  const QTemporaryDir home;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("HOME", home.path());
+  child.setProcessEnvironment(environment);
   child.start(self, {mode});
   child.waitForFinished(300000);
   send.waitForFinished(10000);
