@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QHashFunctions>
 #include <QLocalSocket>
 #include <cerrno>
 #include <cstdlib>
@@ -43,7 +44,14 @@ QString SingleInstance::runtimeFolder() {
 QString SingleInstance::displayName() {
   QString name;
   if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland != nullptr && *wayland != 0) {
-    name = QStringLiteral("wayland-") + QString::fromLocal8Bit(wayland);
+    // A socket path may name it: its file name, and a short mark of the folder, keep the lock's
+    // path within what a local socket takes.
+    const QString display = QString::fromLocal8Bit(wayland);
+    const qsizetype slash = display.lastIndexOf(QLatin1Char('/'));
+    name = QStringLiteral("wayland-") + display.mid(slash + 1);
+    if (slash >= 0) {
+      name += QLatin1Char('-') + QString::number(qHash(display.left(slash)), 16);
+    }
   } else if (const char* x11 = std::getenv("DISPLAY"); x11 != nullptr && *x11 != 0) {
     QString display = QString::fromLocal8Bit(x11);
     // ":0" and ":0.0" are one display; the screen number does not make another.

@@ -144,6 +144,17 @@ TEST_F(WaylandClipboardTest, AnEndlessOwnerStopsAtTheLimitAndAStuckOneIsReported
   EXPECT_EQ(held.text, "");
 }
 
+// Whether sway shows a window of that title, with the focus (sway lists a window's "focused" a
+// few lines before its "name").
+bool focusedInSway(const QString& wayland, const std::string& title) {
+  const std::string tree = runCommand("SWAYSOCK=$(ls " + QFileInfo(wayland).path().toStdString() +
+                                      "/sway-ipc.*.sock) swaymsg -t get_tree");
+  const std::size_t name = tree.find("\"name\": \"" + title + "\"");
+  const std::string focused = "\"focused\": true";
+  return name != std::string::npos &&
+         tree.compare(tree.rfind("\"focused\": ", name), focused.size(), focused) == 0;
+}
+
 // The real agent in the Wayland session, with Qt on either plugin: a job that a Wayland program,
 // or an X11 program under XWayland, copies is printed, and that program sees the reply. sway
 // hands X11's clipboard to Wayland and back only while an X11 window has the focus, as it has
@@ -168,7 +179,10 @@ TEST_P(WaylandAgentTest, AJobCopiedInTheSessionPrintsAndTheReplyComesBack) {
   };
   const bool fromX11 = std::string(client) == "x11";
   QProcess focus;  // an X11 window, which sway gives the focus
-  if (fromX11) run(focus, "xmessage", {"the remote-desktop window"});
+  if (fromX11) {
+    run(focus, "xmessage", {"the remote-desktop window"});
+    ASSERT_TRUE(waitFor([&] { return focusedInSway(wayland, "xmessage"); }, 10s));
+  }
   const TempFolder home;
   AgentProcess agent(ZELBRIN_CLIENT_PATH, home.path(), {},
                      {"WAYLAND_DISPLAY=" + wayland.toStdString(),
@@ -228,23 +242,11 @@ TEST_P(WaylandPromptTest, ThePromptComesUpFocused) {
                       std::string("QT_QPA_PLATFORM=") + GetParam()});
   ASSERT_TRUE(waitFor([&] { return agent.standardError().find("clipboard:") != std::string::npos; },
                       10s));
-  const std::string sway = "WAYLAND_DISPLAY=" + wayland.toStdString() + " SWAYSOCK=$(ls " +
-                           QFileInfo(wayland).path().toStdString() +
-                           "/sway-ipc.*.sock) swaymsg -t get_tree";
   // wl-copy serves from the background; its output must not keep the command's pipe open.
   runCommand("export WAYLAND_DISPLAY=" + wayland.toStdString() + "; " ZELBRIN_SEND_PATH
              " --print --command USERDEFINEDDRIVER --server-printer Dock --text raw"
              " | wl-copy >/dev/null 2>&1");
-  // sway lists a window's "focused" a few lines before its "name".
-  EXPECT_TRUE(waitFor(
-      [&] {
-        const std::string tree = runCommand(sway);
-        const std::size_t name = tree.find("\"name\": \"Choose a Printer\"");
-        const std::string focused = "\"focused\": true";
-        return name != std::string::npos &&
-               tree.compare(tree.rfind("\"focused\": ", name), focused.size(), focused) == 0;
-      },
-      10s))
+  EXPECT_TRUE(waitFor([&] { return focusedInSway(wayland, "Choose a Printer"); }, 10s))
       << agent.standardError();
 }
 
