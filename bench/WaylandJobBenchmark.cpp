@@ -21,24 +21,14 @@
 #include <fstream>
 #include <iterator>
 
-#include "config/Log.h"
+#include "MonitorHarness.h"
 #include "config/TableViewControler.h"
-#include "config/XMLUtil.h"
-#include "documents/DocumentCommands.h"
-#include "documents/OpenPrintJob.h"
-#include "documents/ServerLogin.h"
-#include "intake/MD5HashCompare.h"
 #include "intake/PastboardController.h"
-#include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
 #include "platform/InotifyFolderWatch.h"
-#include "platform/QtFileTypes.h"
 #include "platform/QtTicker.h"
 #include "platform/StandardPaths.h"
 #include "platform/WaylandClipboard.h"
-#include "printing/JobValues.h"
-#include "printing/PrinterProcess.h"
-#include "printing/WindowsDriverPrint.h"
 #include "send/JobTextComposer.h"
 #include "support/Fakes.h"
 #include "support/PdfSamples.h"
@@ -110,38 +100,6 @@ struct CountingClipboard final : Clipboard {
   int ticks = 0;
 };
 
-// The job monitor as zelbrin-client has it, with every window answered in advance.
-struct Monitor {
-  explicit Monitor(Clipboard& clipboard, Ticker& ticker, FolderWatch& folderWatch)
-      : controller({clipboard, paths, cups, ticker, folderWatch, folderJobs, job, printer, raw,
-                    workspace, prompt, documents, util, settings, notifier, process, process}) {
-    settings.WriteSettings(TableViewControler::kDialog, "0");
-    process.state = LoginItems::State::On;  // a benchmark adds no login item
-  }
-  StandardPaths paths;
-  XMLUtil util{paths};
-  TableViewControler settings{paths, util};
-  CupsPrintSystem cups;
-  ScriptedPrintDialog dialog;  // never shown: the default-printer job runs without it
-  RecordingProgress progress;
-  RecordingWorkspace workspace;
-  JobValues job;
-  PrinterProcess printer{{cups, dialog, progress, paths}};
-  WindowsDriverPrint raw{cups, paths};
-  ScriptedPrompt prompt;
-  ScriptedSavePanel savePanel;
-  NoShares shares;
-  ServerLogin login;
-  QtFileTypes fileTypes;
-  DocumentCommands documents{savePanel, workspace, fileTypes, paths};
-  SavePrintJob saver{documents};
-  OpenPrintJob opener{{documents, shares, paths, login}};
-  Log log{paths};
-  PrintJobProcess folderJobs{{cups, log, MD5HashCompare::sharedInstance(), printer, saver, opener}};
-  RecordingNotifier notifier;
-  FakeProcess process;
-  PastboardController controller;
-};
 
 // The submission alone, in a fresh process as the agent's is: the PDF read from the file first.
 int runSubmission(const char* pdfPath) {
