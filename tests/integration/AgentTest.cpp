@@ -218,12 +218,9 @@ bool promptIsUp() {
 }
 
 // Closes the prompt the way a window manager's close button does (WM_DELETE_WINDOW).
+// Every window of that title is asked: a hidden one may be listed first.
 void closePrompt() {
   const std::string tree = runCommand("xwininfo -root -tree");
-  const std::size_t title = tree.find("\"Choose a Printer\"");
-  ASSERT_NE(title, std::string::npos);
-  const std::size_t start = tree.rfind("0x", title);
-  const auto window = static_cast<xcb_window_t>(std::stoul(tree.substr(start), nullptr, 16));
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   const auto atom = [&](const char* name) {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
@@ -232,15 +229,20 @@ void closePrompt() {
     std::free(reply);
     return value;
   };
-  xcb_client_message_event_t message{};
-  message.response_type = XCB_CLIENT_MESSAGE;
-  message.format = 32;
-  message.window = window;
-  message.type = atom("WM_PROTOCOLS");
-  message.data.data32[0] = atom("WM_DELETE_WINDOW");
-  message.data.data32[1] = XCB_CURRENT_TIME;
-  xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
-                 reinterpret_cast<const char*>(&message));
+  for (std::size_t title = tree.find("\"Choose a Printer\""); title != std::string::npos;
+       title = tree.find("\"Choose a Printer\"", title + 1)) {
+    const auto window = static_cast<xcb_window_t>(
+        std::stoul(tree.substr(tree.rfind("0x", title)), nullptr, 16));
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
+  }
   xcb_flush(connection);
   xcb_disconnect(connection);
 }
@@ -259,8 +261,12 @@ TEST_F(AgentTest, ASecondJobOfferedWhileThePromptIsUpIsPrinted) {
   const int before = CupsJobs::newest();
   auto sender = sendDefaultPrinterJob(makePdf(300, 400));
   ASSERT_TRUE(waitFor([] { return clipboardSeenByOthers().rfind("ZelbrinDefault", 0) == 0; }, 5s));
-  closePrompt();
-  ASSERT_TRUE(waitFor([&] { return !sender->running(); }, 10s)) << agent->standardError();
+  // A window that has only just been mapped may miss the first request.
+  for (int attempt = 0; attempt < 3 && sender->running(); ++attempt) {
+    closePrompt();
+    waitFor([&] { return !sender->running(); }, 4s);
+  }
+  ASSERT_FALSE(sender->running()) << agent->standardError();
   EXPECT_EQ(CupsJobs::newest(), before + 1) << agent->standardError();
 }
 
