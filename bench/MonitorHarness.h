@@ -1,6 +1,11 @@
 #pragma once
 
-// The job monitor as zelbrin-client has it, for the benchmarks that run a job through it.
+// The job monitor as zelbrin-client has it, for the benchmarks that run a job through it, and
+// the figures they take of it.
+
+#include <chrono>
+#include <fstream>
+#include <string>
 
 #include "config/Log.h"
 #include "config/TableViewControler.h"
@@ -51,3 +56,19 @@ struct Monitor {
   FakeProcess process;
   PastboardController controller;
 };
+
+using Clock = std::chrono::steady_clock;
+
+inline double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// This process image's own high-water mark, in MiB. getrusage's would also count the pages of the
+// parent that started us, which the kernel carries across exec.
+inline double peakMegabytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return 0;
+}

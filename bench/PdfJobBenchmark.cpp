@@ -36,21 +36,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double peakMegabytes() {
-  // This process image's own high-water mark. getrusage's would also count the pages of the
-  // parent that started us, which the kernel carries across exec.
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return 0;
-}
 
 // Waits until the clipboard's owner offers a job text, without transferring it.
 bool waitForJobOnClipboard() {

@@ -35,21 +35,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double peakMegabytes() {
-  // This process image's own high-water mark, in MiB; getrusage's would also count the parent's
-  // pages that the kernel carries across exec.
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return 0;
-}
 
 double cpuSeconds() {
   rusage usage{};
