@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -36,9 +37,10 @@ void PipeTextReader::close() {
 
 void PipeTextReader::readAvailable() {
   const auto until = std::chrono::steady_clock::now() + kBatch;
-  char piece[65536];
+  // As much as the enlarged pipe holds, in one call.
+  static thread_local std::vector<char> piece(std::size_t{1} << 20);
   while (transfer_.state() == IncrTransfer::State::Receiving) {
-    const ssize_t size = ::read(fd_, piece, sizeof piece);
+    const ssize_t size = ::read(fd_, piece.data(), piece.size());
     if (size < 0 && errno == EINTR) continue;
     if (size < 0 && errno == EAGAIN) return;
     if (size < 0) {
@@ -46,7 +48,7 @@ void PipeTextReader::readAvailable() {
       transfer_.overLimit();
     } else {
       // An empty piece (the writer closed its end) completes the text.
-      transfer_.add(std::string_view(piece, static_cast<std::size_t>(size)), encoding_);
+      transfer_.add(std::string_view(piece.data(), static_cast<std::size_t>(size)), encoding_);
     }
     if (transfer_.state() == IncrTransfer::State::Receiving &&
         std::chrono::steady_clock::now() >= until) {

@@ -181,6 +181,27 @@ TEST(IncrTransfer, DigestOfPiecesIsTheDigestOfTheWholeAndTheLimitHolds) {
     EXPECT_EQ(transfer.digest(), Crypto::md5Hex(text)) << "pieces of " << cut;
     EXPECT_EQ(transfer.takeText(), text);
   }
+  // A text of several blocks is digested on another thread while it arrives: the blocks must be
+  // digested and joined in order, including a Latin-1 character whose two UTF-8 bytes straddle
+  // two blocks, and a transfer over the limit must stop that thread before freeing its blocks.
+  std::string latin1(19 << 20, 'x');
+  // Every 46th: the one at 178481 × 46 ends up as the last byte of the first 8 MiB and the first of
+  // the next (2^23 - 1 = 47 × 178481).
+  for (std::size_t at = 0; at < latin1.size(); at += 46) latin1[at] = '\xe9';
+  std::string utf8;
+  utf8.reserve(20 << 20);
+  for (const char c : latin1) utf8 += c == '\xe9' ? "\xc3\xa9" : std::string(1, c);
+  IncrTransfer large(64 << 20);
+  for (std::size_t at = 0; at < latin1.size(); at += 100003) {
+    large.add(std::string_view(latin1).substr(at, 100003), IncrTransfer::Encoding::Latin1);
+  }
+  ASSERT_EQ(large.add(""), IncrTransfer::State::Complete);
+  EXPECT_EQ(large.digest(), Crypto::md5Hex(utf8));
+  EXPECT_TRUE(large.takeText() == utf8);
+  IncrTransfer cut(18 << 20);
+  cut.add(utf8.substr(0, 17 << 20));
+  EXPECT_EQ(cut.add(utf8.substr(0, 2 << 20)), IncrTransfer::State::OverLimit);
+
   // One byte over the limit: nothing is kept, and a later end does not make it complete.
   IncrTransfer over(8);
   over.add("12345");
