@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
   // Two agents would carry out every clipboard job twice.
   SingleInstance instance(SingleInstance::runtimeFolder(), SingleInstance::displayName());
   if (!instance.claim(request)) {
-    Diagnostics::say() << "already running (pid " << instance.otherPid() << "); "
+    Diagnostics::info() << "already running (pid " << instance.otherPid() << "); "
                        << (request == SingleInstance::Request::Restart
                                ? "it was asked to restart"
                                : "its options window was brought up");
