@@ -41,7 +41,7 @@ void AppDelegate::awakeFromNib() {
                      });
   }
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-    Diagnostics::say() << "no system tray on this desktop yet; the status item shows when "
+    Diagnostics::notice() << "no system tray on this desktop yet; the status item shows when "
                           "one appears";
   }
   statusItem_->show();

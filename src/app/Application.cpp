@@ -91,20 +91,20 @@ Application::~Application() = default;
 std::unique_ptr<Clipboard> Application::chooseClipboard() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if (std::unique_ptr<WaylandClipboard> clipboard = WaylandClipboard::connect()) {
-    Diagnostics::say() << "clipboard: Wayland data control on " << wayland;
+    Diagnostics::info() << "clipboard: Wayland data control on " << wayland;
     return clipboard;
   }
   auto clipboard = std::make_unique<QtClipboard>();
   const char* x11 = std::getenv("DISPLAY");
   if (x11 != nullptr && *x11 != '\0') {
-    Diagnostics::say() << "clipboard: X11 on " << x11
+    Diagnostics::info() << "clipboard: X11 on " << x11
                        << (wayland != nullptr && *wayland != '\0'
                                ? " (XWayland: the compositor offers no data control; jobs of "
                                  "Wayland programs reach the agent only as the compositor "
                                  "passes them to X11)"
                                : "");
   } else {
-    Diagnostics::say() << "clipboard: Qt's clipboard (" << QGuiApplication::platformName().toStdString()
+    Diagnostics::info() << "clipboard: Qt's clipboard (" << QGuiApplication::platformName().toStdString()
                        << "); neither X11 nor Wayland data control is there";
   }
   return clipboard;
@@ -124,7 +124,7 @@ void Application::connectStatusMenu() {
 
 void Application::start() {
   if (!Crypto::md5Available()) {
-    Diagnostics::say() << "OpenSSL offers no MD5 here; a clipboard job offered twice may "
+    Diagnostics::warning() << "OpenSSL offers no MD5 here; a clipboard job offered twice may "
                           "be carried out twice";
   }
   // Before any job can write there: copies of old documents and cut-short writes go.

@@ -6,7 +6,7 @@
 #include "core/Diagnostics.h"
 
 void TrayNotifier::notify(const std::string& title, const std::string& text) {
-  Diagnostics::say() << "told the user: " << text;
+  Diagnostics::info() << "told the user: " << text;
   QSystemTrayIcon* item = delegate_.statusItem();
   if (item == nullptr) return;
   item->showMessage(QString::fromStdString(title), QString::fromStdString(text),

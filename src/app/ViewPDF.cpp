@@ -4,5 +4,5 @@
 
 void ViewPDF::print() {
   // Reprinting goes through the print dialog once the print routine offers a file entry.
-  Diagnostics::say() << "reprinting the last document is not available";
+  Diagnostics::warning() << "reprinting the last document is not available";
 }

@@ -1,11 +1,16 @@
 #include <QApplication>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "app/Application.h"
+#include "config/Log.h"
+#include "config/TableViewControler.h"
+#include "config/XMLUtil.h"
 #include "core/Diagnostics.h"
 #include "platform/QuitOnSignals.h"
 #include "platform/SingleInstance.h"
+#include "platform/StandardPaths.h"
 
 namespace {
 
@@ -21,22 +26,77 @@ constexpr const char* kUsage =
     "  --help      show this text\n"
     "  --version   show the version\n";
 
+// Where this user's files are, found the way the running agent finds them.
+std::string filesText() {
+  const StandardPaths paths;
+  const std::string support = XMLUtil::supportFolder(paths.documentsDirectory()) + "/";
+  std::string text = "\nFiles:\n";
+  const auto add = [&text](std::string_view what, const std::string& path) {
+    text.append("  ").append(what).append(path).append("\n");
+  };
+  add("settings        ", support + TableViewControler::kSettingsFileName);
+  add("printer pairs   ", support + XMLUtil::kPairFileName);
+  add("log             ", Log(paths).logFilePath());
+  add("job folder      ",
+      paths.documentsDirectory() + "/" + std::string(TableViewControler::kRedirectedFolderName));
+  return text + "\nMessages go to standard error (the desktop session's journal).\n";
+}
+
+int refuse(std::string_view what, std::string_view argument) {
+  Diagnostics::error() << what << " \"" << argument << "\"";
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+// Qt's own messages (its platform plugins among them) get the program's name and a severity too.
+void toDiagnostics(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  Diagnostics::Severity severity = Diagnostics::Severity::Error;
+  switch (type) {
+    case QtDebugMsg:
+      severity = Diagnostics::Severity::Debug;
+      break;
+    case QtInfoMsg:
+      severity = Diagnostics::Severity::Info;
+      break;
+    case QtWarningMsg:
+      severity = Diagnostics::Severity::Warning;
+      break;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+      break;
+  }
+  Diagnostics::Line(severity) << qFormatLogMessage(type, context, message).toStdString();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  // Answered before Qt starts, so that they work without a display.
+  qInstallMessageHandler(toDiagnostics);
+  // Answered before Qt starts, so that they work without a display. Qt's own options (-platform
+  // and the like) are refused too: the environment (QT_QPA_PLATFORM...) does the same.
   SingleInstance::Request request = SingleInstance::Request::Show;
+  bool help = false;
+  bool version = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    if (argument == "--restart") request = SingleInstance::Request::Restart;
-    if (argument == "--version") {
-      std::printf("zelbrin-client %s\n", ZELBRIN_VERSION);
-      return 0;
+    if (argument == "--restart") {
+      request = SingleInstance::Request::Restart;
+    } else if (argument == "--version") {
+      version = true;
+    } else if (argument == "--help" || argument == "-h") {
+      help = true;
+    } else {
+      return refuse(argument.starts_with('-') ? "unknown option" : "unexpected argument", argument);
     }
-    if (argument == "--help" || argument == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
+  }
+  if (help) {
+    std::fputs(kUsage, stdout);
+    std::fputs(filesText().c_str(), stdout);
+    return 0;
+  }
+  if (version) {
+    std::printf("zelbrin-client %s\n", ZELBRIN_VERSION);
+    return 0;
   }
 
   QApplication app(argc, argv);
@@ -51,10 +111,10 @@ int main(int argc, char* argv[]) {
   // Two agents would carry out every clipboard job twice.
   SingleInstance instance(SingleInstance::runtimeFolder(), SingleInstance::displayName());
   if (!instance.claim(request)) {
-    Diagnostics::say() << "already running (pid " << instance.otherPid() << "); "
-                       << (request == SingleInstance::Request::Restart
-                               ? "it was asked to restart"
-                               : "its options window was brought up");
+    Diagnostics::info() << "already running (pid " << instance.otherPid() << "); "
+                        << (request == SingleInstance::Request::Restart
+                                ? "it was asked to restart"
+                                : "its options window was brought up");
     return 0;
   }
   const QuitOnSignals quitOnSignals;

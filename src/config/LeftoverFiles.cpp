@@ -24,7 +24,7 @@ int sweep(const std::string& folder, std::optional<std::chrono::seconds> maxAge)
   DIR* entries = fd < 0 ? nullptr : ::fdopendir(fd);
   if (entries == nullptr) {
     if (errno != ENOENT) {
-      Diagnostics::say() << "cannot clear old files from " << path << ": " << std::strerror(errno);
+      Diagnostics::warning() << "cannot clear old files from " << path << ": " << std::strerror(errno);
     }
     if (fd >= 0) ::close(fd);
     return 0;
@@ -43,7 +43,7 @@ int sweep(const std::string& folder, std::optional<std::chrono::seconds> maxAge)
     if (::unlinkat(fd, entry->d_name, 0) == 0) {
       ++removed;
     } else if (errno != ENOENT) {
-      Diagnostics::say() << "cannot remove " << path << "/" << entry->d_name << ": "
+      Diagnostics::warning() << "cannot remove " << path << "/" << entry->d_name << ": "
                          << std::strerror(errno);
     }
   }

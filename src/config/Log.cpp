@@ -51,7 +51,7 @@ std::string makeEntry(std::optional<std::string_view> type, std::optional<std::s
 }
 
 void reportFailure(const std::string& path, const char* why) {
-  Diagnostics::line() << "couldn't write out file to " << path << ", error is " << why;
+  Diagnostics::error() << "couldn't write out file to " << path << ", error is " << why;
 }
 
 // Appends to the end of the file, so that an entry costs the same however long the log has

@@ -19,7 +19,7 @@ void CreateMappedFolder(const std::string& documentsDirectory) {
                                                           TableViewControler::kRedirectedFolder);
   if (wanted != "1" && wanted != "") return;
   if (!fs::create_directories(folder, error) && error) {
-    Diagnostics::say() << "cannot create the redirected folder " << folder.string() << ": "
+    Diagnostics::error() << "cannot create the redirected folder " << folder.string() << ": "
                        << error.message();
   }
 }
@@ -30,7 +30,7 @@ void OldFolderRemove(const std::string& documentsDirectory) {
   if (fs::symlink_status(folder, error).type() == fs::file_type::not_found) return;
   // remove_all takes a link itself, not what it points to, and never follows links inside.
   if (fs::remove_all(folder, error) == static_cast<std::uintmax_t>(-1) || error) {
-    Diagnostics::say() << "cannot remove the old folder " << folder.string() << ": "
+    Diagnostics::warning() << "cannot remove the old folder " << folder.string() << ": "
                        << error.message();
   }
 }

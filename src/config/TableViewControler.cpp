@@ -139,7 +139,7 @@ void TableViewControler::btn() {
   const std::optional<std::size_t> row = theTable_->selectedRow();
   if (!row) return;
   const std::string text = theTable_->rowName(*row);
-  Diagnostics::say() << text;
+  Diagnostics::debug() << text;
   // A key never holds "=", so this cut is right even for a local printer whose name does.
   const std::string key = text.substr(0, text.find('='));
   theTable_->removeRow(*row);

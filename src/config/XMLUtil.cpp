@@ -171,7 +171,7 @@ std::string XMLUtil::getSavePath() const {
   std::error_code error;
   std::filesystem::create_directories(path, error);
   if (error) {
-    Diagnostics::say() << "cannot create support folder " << path << ": " << error.message();
+    Diagnostics::error() << "cannot create support folder " << path << ": " << error.message();
   }
   return path;
 }
@@ -254,7 +254,7 @@ void XMLUtil::deleteDataFromXMLFile(std::string_view key) const {
     while (const pugi::xml_node record = findRecord(root, key)) root.remove_child(record);
     written = XmlFile::write(path, *document);
   }
-  if (!written) Diagnostics::line() << "Could not write document out...";
+  if (!written) Diagnostics::error() << "Could not write document out...";
 }
 
 std::optional<XMLUtil::PairRecord> XMLUtil::pairRecord(std::string_view key) const {

@@ -104,7 +104,7 @@ bool setAside(const std::string& path, const FileSystem::Stamp& stamp, const Kin
                                 ") and cannot be moved aside (" + error +
                                 "); it is left as it is, and changes are not saved until it is "
                                 "repaired or removed";
-    Diagnostics::say() << message;
+    Diagnostics::error() << message;
     JobFailure::note("unreadable:" + path, capitalised(message) + ".");
     return true;
   }
@@ -121,7 +121,7 @@ bool setAside(const std::string& path, const FileSystem::Stamp& stamp, const Kin
   const std::string message = std::string(kind.what) + " " + path + " could not be read (" + why +
                               "). It was moved to " + *aside + "; " +
                               std::string(kept.empty() ? kind.afterwards : kept);
-  Diagnostics::say() << message;
+  Diagnostics::warning() << message;
   JobFailure::note("unreadable:" + path, capitalised(message) + ".");
   return true;
 }
@@ -183,7 +183,7 @@ std::unique_ptr<pugi::xml_document> read(const std::string& path, const Kind& ki
 bool write(const std::string& path, pugi::xml_document& document) {
   const std::string text = XmlText::of(document);
   if (text.size() > kMaxBytes) {
-    Diagnostics::say() << "not writing " << path << ": at " << text.size()
+    Diagnostics::error() << "not writing " << path << ": at " << text.size()
                        << " bytes it would be larger than any file of ours is read";
     return false;
   }

@@ -21,7 +21,7 @@ constexpr std::string_view kRandom = "XXXXXX";  // what mkstemp replaces with le
 
 bool fail(const std::string& path, const char* step, const std::string& temporary) {
   const int error = errno;
-  Diagnostics::say() << "cannot write " << path << " (" << step << "): " << std::strerror(error);
+  Diagnostics::error() << "cannot write " << path << " (" << step << "): " << std::strerror(error);
   if (!temporary.empty()) ::unlink(temporary.c_str());
   errno = error;  // for the caller's own message
   return false;

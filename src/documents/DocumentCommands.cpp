@@ -35,7 +35,7 @@ std::optional<std::string> DocumentCommands::choosePlace(std::string_view docume
 void DocumentCommands::save(const std::string& path, std::string_view payload) {
   if (AtomicFile::write(path, Base64::dataFromBase64String(payload))) return;
   const std::string why = std::strerror(errno);
-  Diagnostics::say() << "the document was not saved";
+  Diagnostics::error() << "the document was not saved";
   const std::size_t nameStart = path.rfind('/') + 1;  // 0 without a "/"
   const std::string name = path.substr(nameStart);
   const std::string folder = path.substr(0, nameStart);
@@ -92,7 +92,7 @@ std::optional<std::string> DocumentCommands::copyToOpen(std::string_view documen
 
 void DocumentCommands::open(const std::optional<std::string>& copy) {
   if (!copy) {
-    Diagnostics::say() << "the document to open did not decrypt or could not be written; "
+    Diagnostics::error() << "the document to open did not decrypt or could not be written; "
                           "nothing opened";
     // Where the cause is known it was told already; only the first failure of a job is kept.
     JobFailure::report("not-opened",
@@ -114,14 +114,14 @@ void DocumentCommands::open(const std::optional<std::string>& copy) {
 void DocumentCommands::openFile(const std::string& path, bool onShare) {
   const std::string name(FileName::lastComponent(path));
   if (const std::optional<std::string> why = OpenPolicy::refusal(path, fileTypes_, !onShare)) {
-    Diagnostics::say() << "not opening " << path << ": " << *why;
+    Diagnostics::warning() << "not opening " << path << ": " << *why;
     JobFailure::report("refused", "\"" + name + "\" was not opened: " + *why +
                                       ". Only PDF, pictures, text and office documents are "
                                       "opened from the remote session.");
     return;
   }
   if (!workspace_.openFile(path)) {
-    Diagnostics::say() << "the desktop could not open " << path;
+    Diagnostics::error() << "the desktop could not open " << path;
     JobFailure::report("no-application", "\"" + name +
                                              "\" was not opened: no application on this computer "
                                              "opens it. Install one for this kind of file.");
@@ -130,14 +130,14 @@ void DocumentCommands::openFile(const std::string& path, bool onShare) {
 
 void DocumentCommands::openLink(const std::string& link) {
   if (!OpenPolicy::isWebLink(link)) {
-    Diagnostics::say() << "not opening \"" << Diagnostics::printable(link)
+    Diagnostics::warning() << "not opening \"" << Diagnostics::printable(link)
                        << "\": only http and https links are opened";
     JobFailure::report("refused", "The link \"" + Diagnostics::printable(link) +
                                       "\" was not opened: only http and https links are opened.");
     return;
   }
   if (!workspace_.openUrl(link)) {
-    Diagnostics::say() << "the desktop could not open " << Diagnostics::printable(link);
+    Diagnostics::error() << "the desktop could not open " << Diagnostics::printable(link);
   }
 }
 

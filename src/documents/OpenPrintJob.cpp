@@ -37,7 +37,7 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
   const std::optional<std::string> text =
       Base64::strictlyDecoded(settings.DocumentName.value_or(""));
   if (!text || !isAscii(*text)) {
-    Diagnostics::say() << "the target to open is not ASCII text in plain Base64; nothing opened";
+    Diagnostics::warning() << "the target to open is not ASCII text in plain Base64; nothing opened";
     return;
   }
   if (const std::optional<std::string> link = OpenPolicy::linkInText(*text)) {
@@ -46,7 +46,7 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
   }
   const UncReading reading = ShareTarget::fromUnc(*text);
   if (!reading.target) {
-    Diagnostics::say() << "not opening \"" << Diagnostics::printable(*text)
+    Diagnostics::warning() << "not opening \"" << Diagnostics::printable(*text)
                        << "\": " << reading.problem;
     return;
   }
@@ -55,7 +55,7 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
   settings.urlServerPath = shareUrl;
   settings.localMountPath = services_.paths.desktopDirectory();
   if (const std::optional<std::string> why = services_.shares.unavailable()) {
-    Diagnostics::say() << "cannot reach " << shareUrl << ": " << *why;
+    Diagnostics::error() << "cannot reach " << shareUrl << ": " << *why;
     JobFailure::report("no-shares", "\"" + shareUrl + "\" was not opened: " + *why + ".");
     return;
   }
@@ -63,15 +63,15 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
     const Shares::Mounting mounting =
         services_.shares.mount(shareUrl, services_.login.forHost(target.host));
     if (!mounting.mounted) {
-      Diagnostics::line() << "some kind of error in FSMountServerVolumeSync - " << mounting.code;
-      Diagnostics::say() << "mounting " << shareUrl << ": " << mounting.message;
+      Diagnostics::warning() << "some kind of error in FSMountServerVolumeSync - " << mounting.code;
+      Diagnostics::warning() << "mounting " << shareUrl << ": " << mounting.message;
     }
   }
   // Tried whatever the mount did: a share mounted meanwhile by the user serves as well.
   const std::optional<std::string> file =
       services_.shares.localFile(target.fileUrl(), services_.documents.copyFolder().value_or(""));
   if (!file) {
-    Diagnostics::say() << "cannot read " << target.fileUrl() << "; nothing opened";
+    Diagnostics::error() << "cannot read " << target.fileUrl() << "; nothing opened";
     JobFailure::report("share:" + shareUrl,
                        "\"" + target.fileUrl() +
                            "\" was not opened: the share could not be reached or the file is not "

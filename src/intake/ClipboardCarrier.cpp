@@ -44,7 +44,7 @@ void ClipboardCarrier::keep() {
   if (done) {
     toldUnwritable_ = false;
   } else if (!toldUnwritable_) {
-    Diagnostics::say() << "cannot keep the last clipboard job's digest in " << digestFile_
+    Diagnostics::error() << "cannot keep the last clipboard job's digest in " << digestFile_
                        << "; after a restart the job still on the clipboard is carried out again";
     toldUnwritable_ = true;
   }
@@ -64,7 +64,7 @@ std::optional<std::string> ClipboardCarrier::take() {
   // Without an answer nothing was seen: the job that may be on offer is read on a later tick.
   if (!content.answered) {
     if (content.ownerStuck) {
-      Diagnostics::say() << "the program that holds the clipboard has not handed its text over "
+      Diagnostics::warning() << "the program that holds the clipboard has not handed its text over "
                             "for 30 s; a job on it waits until it does";
       JobFailure::report("clipboard-stuck",
                          "The program that holds the clipboard (usually the remote-desktop "
@@ -81,7 +81,7 @@ std::optional<std::string> ClipboardCarrier::take() {
   if (!content.text || !JobText::hasSeparator(*content.text)) return std::nullopt;
   if (content.text->size() > JobLimits::maxJobTextBytes()) {
     // Not looked at again until the clipboard changes.
-    Diagnostics::say() << "a clipboard text of " << (content.text->size() >> 20)
+    Diagnostics::warning() << "a clipboard text of " << (content.text->size() >> 20)
                        << " MiB is over the job size limit; dropped";
     return std::nullopt;
   }

@@ -7,7 +7,7 @@ bool ClipboardReplies::mayReply() {
   if (Shutdown::underway()) return false;
   if (clipboard_.takenByOthers() == generation_) return true;
   if (!told_) {
-    Diagnostics::say() << "another program took the clipboard while the job was carried out; "
+    Diagnostics::warning() << "another program took the clipboard while the job was carried out; "
                           "the job's reply is not written, and the new content is read next";
     told_ = true;
   }

@@ -48,7 +48,7 @@ void CommandDispatcher::carryOut(const ProductCommand& command) {
   }
   if (noPrinter) {
     if (save) return;
-    Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
+    Diagnostics::error() << "no local printer; \"" << Diagnostics::printable(keyword)
                        << "\" job not carried out";
     JobFailure::noPrinter(command.name());
     return;

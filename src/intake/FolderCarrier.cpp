@@ -20,7 +20,7 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
   if (!marker->regular) {
     // A folder or a pipe is no marker: the job beside it may still be being written.
     if (oddMarker_ != marker) {
-      Diagnostics::say() << "the ready marker " << base << kReadyMarkerName
+      Diagnostics::warning() << "the ready marker " << base << kReadyMarkerName
                          << " is not a file; no folder job is taken until it is";
       oddMarker_ = marker;
     }
@@ -74,7 +74,7 @@ void FolderCarrier::finish(const Job& job) {
     removal = FileSystem::removeIfUnchanged(base + std::string(kReadyMarkerName), job.markerStamp);
     if (removal != FileSystem::Removal::Failed) return;
   }
-  Diagnostics::say() << "the folder " << folder() << " cannot be written (" << std::strerror(errno)
+  Diagnostics::error() << "the folder " << folder() << " cannot be written (" << std::strerror(errno)
                      << "); the job stays there and is not carried out again until it changes";
   stuck_ = Stuck{job.jobStamp, job.markerStamp};
 }

@@ -110,11 +110,11 @@ void PastboardController::MonitorSharedFolder() {
       // The job waited for the user when the agent was told to end: its folder files and its
       // clipboard text are where they were, and the next agent carries it out.
       clipboard_.putBack();
-      Diagnostics::say() << "the agent is ending; the job under way is left for its next start";
+      Diagnostics::notice() << "the agent is ending; the job under way is left for its next start";
       return;
     } catch (const std::exception& error) {
       // A job must never take the agent down; the timer goes on with the next tick.
-      Diagnostics::say() << "job abandoned: " << error.what();
+      Diagnostics::error() << "job abandoned: " << error.what();
       JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
     }
     clipboard_.keep();
@@ -133,7 +133,7 @@ void PastboardController::tick() {
     return;
   }
   if (job->tooLarge) {
-    Diagnostics::say() << FolderCarrier::kJobFileName
+    Diagnostics::warning() << FolderCarrier::kJobFileName
                        << " is over the job size limit; dropped unread";
   } else if (!handleFolderJob(job->text)) {
     return;  // the job waits in the folder
@@ -151,11 +151,11 @@ bool PastboardController::printServiceAnswers() {
 bool PastboardController::handleFolderJob(const std::optional<std::string>& text) {
   const std::string jobFile(FolderCarrier::kJobFileName);
   if (!text) {
-    Diagnostics::say() << "ready marker without a readable " << jobFile << "; job dropped";
+    Diagnostics::warning() << "ready marker without a readable " << jobFile << "; job dropped";
     return true;
   }
   if (!Utf8::isValid(*text)) {
-    Diagnostics::say() << jobFile << " is not UTF-8 text; job dropped";
+    Diagnostics::warning() << jobFile << " is not UTF-8 text; job dropped";
     return true;
   }
   const std::string_view keyword = JobText::keyword(*text);
@@ -193,7 +193,7 @@ void PastboardController::PrepareDataForPrint() {
             clipboard_.forgetLastJob();
             return;
           }
-          Diagnostics::say() << "no local printer; \"" << Diagnostics::printable(keyword)
+          Diagnostics::error() << "no local printer; \"" << Diagnostics::printable(keyword)
                              << "\" job not carried out";
           JobFailure::noPrinter(job->name);
           return;

@@ -48,7 +48,7 @@ namespace {
 // A job that finds its pair stale is not printed; the pair goes and the next job asks.
 void tellStalePair(std::string_view server, const std::optional<std::string>& printer) {
   const std::string local = printer ? *printer : std::string();
-  Diagnostics::say() << "the printer \"" << Diagnostics::printable(local) << "\" paired with \""
+  Diagnostics::error() << "the printer \"" << Diagnostics::printable(local) << "\" paired with \""
                      << Diagnostics::printable(server)
                      << "\" is no longer installed; the job is not printed and the next job "
                         "for it asks for a printer";
@@ -174,7 +174,7 @@ PrinterPairing::Paired PrinterPairing::pairedPrinter(const std::string& key,
   const std::optional<std::string> now = printSystem.printerOfQueue(record->queue);
   if (!now) return {stored, false};
   if (*now != stored) {
-    Diagnostics::say() << "the printer \"" << Diagnostics::printable(stored) << "\" paired with \""
+    Diagnostics::notice() << "the printer \"" << Diagnostics::printable(stored) << "\" paired with \""
                        << Diagnostics::printable(server) << "\" is now called \""
                        << Diagnostics::printable(*now) << "\"; its jobs still go there";
     JobFailure::note("renamed:" + record->queue,
@@ -204,7 +204,7 @@ void PrinterPairing::storePair(const std::string& key, std::string_view server,
   const std::string why = ::access(folder.c_str(), W_OK) != 0
                               ? std::string(std::strerror(errno))
                               : std::string("the file cannot be written");
-  Diagnostics::say() << "the printer chosen for \"" << Diagnostics::printable(server)
+  Diagnostics::error() << "the printer chosen for \"" << Diagnostics::printable(server)
                      << "\" cannot be saved in " << folder << "/" << XMLUtil::kPairFileName
                      << " (" << why << "); this job uses it, the next one asks again";
   JobFailure::note("pairs-unsaved",

@@ -144,9 +144,9 @@ std::vector<std::string> CupsPrintSystem::printerNames() {
   if (dests.answered() != answered_) {
     answered_ = dests.answered();
     if (answered_) {
-      Diagnostics::say() << "the print service (CUPS) answers again";
+      Diagnostics::notice() << "the print service (CUPS) answers again";
     } else {
-      Diagnostics::say() << unreachable(dests.error()) << "; print jobs wait until it answers";
+      Diagnostics::warning() << unreachable(dests.error()) << "; print jobs wait until it answers";
     }
   }
   std::vector<std::string> names;

@@ -21,7 +21,7 @@ constexpr std::uint32_t kFileEvents = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE;
 InotifyFolderWatch::InotifyFolderWatch() {
   descriptor_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (descriptor_ < 0) {
-    Diagnostics::say() << "no inotify (" << std::strerror(errno)
+    Diagnostics::warning() << "no inotify (" << std::strerror(errno)
                        << "); folder jobs are looked for once a second";
     return;
   }

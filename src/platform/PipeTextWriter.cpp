@@ -52,7 +52,7 @@ PipeTextWriter::PipeTextWriter(QObject* parent, int fd, std::shared_ptr<const st
   patience_.setSingleShot(true);
   patience_.setInterval(kPatience);
   connect(&patience_, &QTimer::timeout, this, [this] {
-    Diagnostics::say() << "a program that asked for our clipboard text took none of it for "
+    Diagnostics::warning() << "a program that asked for our clipboard text took none of it for "
                        << kPatience.count() / 1000 << " s; given up";
     finish();
   });

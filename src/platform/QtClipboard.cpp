@@ -162,6 +162,6 @@ bool QtClipboard::claim(const std::function<void()>& change,
     change();
   }
   if (took(x11_.owner())) return true;
-  Diagnostics::say() << "the X server did not let us set the clipboard";
+  Diagnostics::error() << "the X server did not let us set the clipboard";
   return false;
 }

@@ -17,13 +17,13 @@ bool QtProcess::relaunch() {
   const QString helper =
       QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kRelaunchHelper);
   if (!QFileInfo(helper).isExecutable()) {
-    Diagnostics::say() << "cannot restart: " << helper.toStdString()
+    Diagnostics::error() << "cannot restart: " << helper.toStdString()
                        << " is missing; Zelbrin Client keeps running";
     return false;
   }
   const QStringList arguments{QCoreApplication::applicationFilePath(), QString::number(::getpid())};
   if (!QProcess::startDetached(helper, arguments)) {
-    Diagnostics::say() << "cannot start " << helper.toStdString()
+    Diagnostics::error() << "cannot start " << helper.toStdString()
                        << "; Zelbrin Client keeps running";
     return false;
   }

@@ -32,10 +32,10 @@ QString SingleInstance::runtimeFolder() {
   }
   const std::string own = "/tmp/zelbrin-client-" + uid;
   if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) {
-    Diagnostics::say() << "cannot make " << own << ": " << std::strerror(errno);
+    Diagnostics::error() << "cannot make " << own << ": " << std::strerror(errno);
   } else if (!isPrivateFolder(own)) {
     // Someone else's folder, or one others may write to: a lock there proves nothing.
-    Diagnostics::say() << own << " is not a private folder of this user; another agent on this "
+    Diagnostics::warning() << own << " is not a private folder of this user; another agent on this "
                               "display may run beside this one";
   }
   return QString::fromStdString(own);
@@ -96,7 +96,7 @@ bool SingleInstance::claim(Request request) {
   QLocalServer::removeServer(socketPath_);
   server_.setSocketOptions(QLocalServer::UserAccessOption);
   if (!server_.listen(socketPath_)) {
-    Diagnostics::say() << "cannot listen on " << socketPath_.toStdString() << ": "
+    Diagnostics::warning() << "cannot listen on " << socketPath_.toStdString() << ": "
                        << server_.errorString().toStdString()
                        << "; a second start will not bring this one up";
   }

@@ -91,7 +91,7 @@ bool WaylandClipboard::open() {
   wl_registry_add_listener(registry_, &registryEvents, this);
   if (wl_display_roundtrip(display_) < 0) return false;
   if (protocol_ == nullptr || seatName_ == 0) {
-    Diagnostics::say() << "the Wayland compositor offers no data control"
+    Diagnostics::info() << "the Wayland compositor offers no data control"
                        << (seatName_ == 0 ? " and no seat" : "")
                        << "; its clipboard is reached another way";
     return false;
@@ -111,7 +111,7 @@ bool WaylandClipboard::open() {
       },
       [](void* self, wl_proxy* device) {
         auto& clipboard = *static_cast<WaylandClipboard*>(self);
-        Diagnostics::say() << "the Wayland compositor ended our clipboard access (the seat went "
+        Diagnostics::error() << "the Wayland compositor ended our clipboard access (the seat went "
                               "away); the clipboard is not read any more";
         WaylandDataControl::destroy(device);
         clipboard.device_ = nullptr;
@@ -164,7 +164,7 @@ void WaylandClipboard::dispatch() {
   flush();
   // The socket stays readable once the compositor has gone: the notifier must stop.
   if (wl_display_get_error(display_) != 0 && readable_ && readable_->isEnabled()) {
-    Diagnostics::say() << "lost the connection to the Wayland compositor ("
+    Diagnostics::error() << "lost the connection to the Wayland compositor ("
                        << std::strerror(wl_display_get_error(display_))
                        << "); the clipboard is not read any more";
     readable_->setEnabled(false);
@@ -251,7 +251,7 @@ void WaylandClipboard::startReceive(const char* type) {
   int ends[2];
   // The owner's end blocks, as owners expect; ours must not.
   if (::pipe2(ends, O_CLOEXEC) != 0) {
-    Diagnostics::say() << "cannot make a pipe to read the clipboard: " << std::strerror(errno);
+    Diagnostics::error() << "cannot make a pipe to read the clipboard: " << std::strerror(errno);
     return;
   }
   ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
@@ -269,7 +269,7 @@ void WaylandClipboard::startReceive(const char* type) {
 
 void WaylandClipboard::received() {
   if (receive_->reader->transfer().state() == IncrTransfer::State::OverLimit) {
-    Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
+    Diagnostics::warning() << "the clipboard offers a text of more than " << (limit_ >> 20)
                        << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
   }
   if (onChangedByOthers_) onChangedByOthers_();

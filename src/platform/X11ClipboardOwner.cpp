@@ -90,7 +90,7 @@ bool X11ClipboardOwner::offer(std::optional<std::string> text) {
   const bool taken = reply != nullptr && reply->owner == owner;
   std::free(reply);
   if (!taken) {
-    Diagnostics::say() << "the X server did not let us set the clipboard";
+    Diagnostics::error() << "the X server did not let us set the clipboard";
     return false;
   }
   since_ = time;

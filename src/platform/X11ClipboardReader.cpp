@@ -117,7 +117,7 @@ X11ClipboardReader::Result X11ClipboardReader::read(std::uint64_t changes,
     // Not looked at: the owner may only be slow to fetch the rest, and is asked again.
     abandonRequest();
     if (!tries_->stalled) {
-      Diagnostics::say() << "the clipboard owner paused in the middle of a transfer for more than "
+      Diagnostics::warning() << "the clipboard owner paused in the middle of a transfer for more than "
                          << stallLimit_.count() / 1000.0 << " s; asking again";
     }
     tries_->stalled = true;
@@ -280,7 +280,7 @@ void X11ClipboardReader::finish() {
     if (transfer.state() == IncrTransfer::State::OverLimit) {
       // What the owner still sends goes to a property that we no longer read.
       current_ = (current_ + 1) % properties_.size();
-      Diagnostics::say() << "the clipboard offers a text of more than " << (limit_ >> 20)
+      Diagnostics::warning() << "the clipboard offers a text of more than " << (limit_ >> 20)
                          << " MiB; it is not read (ZELBRIN_MAX_JOB_MIB raises the limit)";
       result.skipped = true;
     } else {

@@ -27,7 +27,7 @@ X11SelectionWatch::X11SelectionWatch(std::function<void(unsigned)> onNewOwner)
                 nullptr)
           : nullptr;
   if (version == nullptr) {
-    Diagnostics::say() << "the X server offers no XFixes; clipboard jobs are looked for once a "
+    Diagnostics::warning() << "the X server offers no XFixes; clipboard jobs are looked for once a "
                           "second";
     xcb_disconnect(connection);
     return;

@@ -184,7 +184,7 @@ bool XdgLoginItems::set(const std::string& program, bool on) {
       "Terminal=false\n"
       "X-GNOME-Autostart-enabled=true\n";
   if (!AtomicFile::write(file.string(), entry)) {
-    Diagnostics::say() << "cannot add the login item " << file.string();
+    Diagnostics::error() << "cannot add the login item " << file.string();
     return false;
   }
   return true;

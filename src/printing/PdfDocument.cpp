@@ -121,7 +121,7 @@ Reading readRepairedAside(std::string_view bytes, std::chrono::milliseconds budg
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   if (!answered) {
-    Diagnostics::say() << "the PDF's damage could not be repaired within "
+    Diagnostics::warning() << "the PDF's damage could not be repaired within "
                        << budget.count() / 1000.0 << " s; it is refused";
     return {};
   }

@@ -37,7 +37,7 @@ std::string withoutFullStop(std::string text) {
 }
 
 void notReadable(const std::string& name) {
-  Diagnostics::say() << "the document is not a readable PDF; nothing printed";
+  Diagnostics::error() << "the document is not a readable PDF; nothing printed";
   JobFailure::report("unreadable", "\"" + name +
                                        "\" was not printed: it is not a PDF document that can be "
                                        "read. Print it again from the remote session.");
@@ -57,7 +57,7 @@ void startFrom(const std::string& printer, const PrintOptions& options,
 // prints, on the queue's own paper size.
 std::optional<PageSize> mediaOf(const PdfDocument::Reading& pdf) {
   if (!pdf.firstPageSize) {
-    Diagnostics::say() << "page 1 has no usable media box; printing without a paper size";
+    Diagnostics::warning() << "page 1 has no usable media box; printing without a paper size";
   }
   return pdf.firstPageSize;
 }
@@ -83,7 +83,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
   PrintOptions options;
   options.collate = TextValue::boolValue(request.collate);
   if (request.collate == "true") options.copies = request.copies;
-  Diagnostics::line() << request.collate << " - collate,"
+  Diagnostics::debug() << request.collate << " - collate,"
                       << static_cast<std::uint32_t>(request.copies) << " - copies";
 
   const PdfDocument::Reading pdf = PdfDocument::read(request.document);
@@ -195,7 +195,7 @@ void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
       });
   if (showProgress) services_.progress.end();
   if (!result.submitted) {
-    Diagnostics::say() << "printing failed: " << result.error;
+    Diagnostics::error() << "printing failed: " << result.error;
     JobFailure::report("print:" + printer, "\"" + options.jobName + "\" was not printed: " +
                                                withoutFullStop(result.error) +
                                                ". Check that the printer and its print service "

@@ -19,7 +19,7 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
                                             const std::string& printerName) {
   const std::optional<std::string> folder = paths_.temporaryDirectory();
   if (!folder) {
-    Diagnostics::say() << "no private temporary folder; raw job not sent";
+    Diagnostics::error() << "no private temporary folder; raw job not sent";
     return;
   }
   const std::string path = *folder + "temp.txt";
@@ -30,7 +30,7 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
   // printRaw has streamed the bytes to CUPS, which spools its own copy: printer data is not left
   // lying around, whether the job went or not.
   if (!FileSystem::remove(path) && errno != ENOENT) {
-    Diagnostics::say() << "cannot remove " << path << ": " << std::strerror(errno);
+    Diagnostics::warning() << "cannot remove " << path << ": " << std::strerror(errno);
   }
   if (result.result != RawSubmission::Result::Submitted) {
     JobFailure::report("raw:" + printerName,
@@ -42,24 +42,24 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
     case RawSubmission::Result::Submitted:
       return;
     case RawSubmission::Result::NotAPrinter:
-      Diagnostics::line()
+      Diagnostics::error()
           << "Either got an error from PMSessionGetDestinationType or the print destination "
              "wasn't kPMDestinationPrinter";
       return;
     case RawSubmission::Result::PrinterUnavailable:
-      Diagnostics::line() << "Got an error from PMSessionGetCurrentPrinter (" << result.status
+      Diagnostics::error() << "Got an error from PMSessionGetCurrentPrinter (" << result.status
                           << ")";
       return;
     case RawSubmission::Result::FormatsUnavailable:
       // Nothing says what the printer accepts: CUPS itself is out of reach.
-      Diagnostics::say() << "cannot read the formats that " << printerName
+      Diagnostics::error() << "cannot read the formats that " << printerName
                          << " accepts: " << result.error;
       return;
     case RawSubmission::Result::RawNotSupported:
-      Diagnostics::line() << "MIME type " << kRawFormat << " isn't supported by the printer";
+      Diagnostics::error() << "MIME type " << kRawFormat << " isn't supported by the printer";
       return;
     case RawSubmission::Result::SubmitFailed:
-      Diagnostics::line() << "PMPrinterPrintWithFile returned error " << result.status;
+      Diagnostics::error() << "PMPrinterPrintWithFile returned error " << result.status;
       return;
   }
 }

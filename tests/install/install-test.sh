@@ -56,6 +56,20 @@ print("%dx%d" % struct.unpack(">II", data[16:24]))' "$icon" 2>/dev/null) || size
   if [[ $status -ne 0 || $output != *"zelbrin-client $version"* ]]; then
     fail "the installed agent's --version without a display gave status $status and: $output"
   fi
+
+  # A wrong option is refused with the usage before Qt looks for a display; --help names the
+  # files of the user who asks.
+  for program in zelbrin-client zelbrin-send; do
+    status=0
+    output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+      timeout 10 "$prefix/bin/$program" --bogus --clipboard 2>&1 >/dev/null) || status=$?
+    [[ $status -eq 2 && $output == *"$program: "*bogus*Usage:* ]] ||
+      fail "$program --bogus gave status $status and: $output"
+  done
+  output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME \
+    HOME="$work/home" timeout 10 "$prefix/bin/zelbrin-client" --help 2>&1) || true
+  [[ $output == *" $work/home/Documents/com.kestrova.ZelbrinClient/ZelbrinLogFile.txt"* ]] ||
+    fail "the agent's --help does not name the log file of HOME=$work/home: $output"
   ;;
 package)
   cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||

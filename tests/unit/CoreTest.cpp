@@ -236,10 +236,42 @@ TEST(Diagnostics, EachTextOfALineIsClippedOnACharacterBoundary) {
   std::string even, odd = "a";
   for (int i = 0; i < 3000; ++i) even += "\xd0\x96", odd += "\xd0\x96";  // two bytes each
   testing::internal::CaptureStderr();
-  Diagnostics::say() << even << " and " << odd << " (" << 42 << ")";
+  Diagnostics::warning() << even << " and " << odd << " (" << 42 << ")";
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "zelbrin-client: " + even.substr(0, 4096) +
                                                         "\xe2\x80\xa6 and " + odd.substr(0, 4095) +
                                                         "\xe2\x80\xa6 (42)\n");
+}
+
+// The journal files each line by the severity mark in front of it; any other reader of standard
+// error (a terminal, a file, a child that inherited JOURNAL_STREAM with its standard error
+// redirected) gets plain lines. Each line names the program, also the lines of a text from a job
+// that holds line breaks or NUL bytes, which the journal would otherwise take as lines of ours.
+TEST(Diagnostics, EveryLineNamesTheProgramAndTheJournalGetsItsSeverity) {
+  const char* inherited = std::getenv("JOURNAL_STREAM");
+  const std::string before = inherited != nullptr ? inherited : "";
+  testing::internal::CaptureStderr();  // standard error becomes a file
+  struct stat file {};
+  ::fstat(STDERR_FILENO, &file);
+  const std::string stream = std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino);
+  ::setenv("JOURNAL_STREAM", stream.c_str(), 1);
+  Diagnostics::error() << "e";
+  Diagnostics::warning() << "w";
+  Diagnostics::notice() << "n";
+  Diagnostics::info() << "i";
+  Diagnostics::debug() << "d\n<0>forged" << std::string_view("\0x", 2) << "\n";
+  for (const std::string& other : {stream + "1", "1" + stream, std::to_string(file.st_dev)}) {
+    ::setenv("JOURNAL_STREAM", other.c_str(), 1);
+    Diagnostics::error() << "plain";
+  }
+  ::unsetenv("JOURNAL_STREAM");
+  Diagnostics::rejected("ZelbrinOpen", "why");
+  if (inherited != nullptr) ::setenv("JOURNAL_STREAM", before.c_str(), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "<3>zelbrin-client: e\n<4>zelbrin-client: w\n<5>zelbrin-client: n\n"
+            "<6>zelbrin-client: i\n<7>zelbrin-client: d\n<7>zelbrin-client: <0>forged\n"
+            "<7>zelbrin-client: x\n"
+            "zelbrin-client: plain\nzelbrin-client: plain\nzelbrin-client: plain\n"
+            "zelbrin-client: ignoring a \"ZelbrinOpen\" job: why\n");
 }
 
 // The target of an open-on-share job comes from the server: it names a file inside one share of

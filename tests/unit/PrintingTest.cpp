@@ -156,7 +156,7 @@ TEST_F(PrintingTest, RawDataGoesOutUnchangedAndRefusalsAreWordedAsDesigned) {
     printSystem.rawResult = result;
     testing::internal::CaptureStderr();
     rawPrinter.printWindowsDriver("QUJD", "Label Printer");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "zelbrin-client: " + message);
   }
   EXPECT_EQ(printSystem.rawFileModes.size(), 5U);
   EXPECT_FALSE(fs::exists(handedOver)) << "nor when the job was refused";

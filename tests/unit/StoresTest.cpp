@@ -167,7 +167,7 @@ TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
     EXPECT_EQ(XMLUtil::stringFilter(name), key) << name;
   }
   EXPECT_EQ(stderrOf([&] { util.deleteDataFromXMLFile("A"); }),
-            "Could not write document out...\n");
+            "zelbrin-client: Could not write document out...\n");
   EXPECT_FALSE(fs::exists(support())) << "reading and deleting create nothing";
   util.addElementToXML("HP LaserJet 4000", "HP_LaserJet");
   util.addElementToXML("2nd Floor", "Floor & <Two> \"=\"");

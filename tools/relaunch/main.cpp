@@ -15,6 +15,7 @@
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -27,15 +28,31 @@ namespace {
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
 constexpr auto kLongestWait = std::chrono::seconds(60);
 
-int usage() {
-  std::cerr << "usage: zelbrin-relaunch AGENT_PATH PID\n"
-               "Waits until process PID has ended, then starts AGENT_PATH (an absolute path).\n";
-  return 2;
+constexpr const char* kUsage =
+    "usage: zelbrin-relaunch AGENT_PATH PID\n"
+    "Waits until process PID has ended, then starts AGENT_PATH (an absolute path).\n";
+
+// Our standard error is the agent's, often the journal: there a line starts with the journal's
+// mark for an error, as the agent's own lines do. systemd names the journal's stream, device and
+// inode in decimal, in JOURNAL_STREAM; a redirected standard error keeps the variable, not the
+// stream.
+std::string errorMark() {
+  const char* stream = std::getenv("JOURNAL_STREAM");
+  struct stat info {};
+  const bool journal = stream != nullptr && fstat(STDERR_FILENO, &info) == 0 &&
+                       stream == std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  return journal ? "<3>" : "";
 }
 
 int fail(const std::string& message) {
-  std::cerr << "zelbrin-relaunch: " << message << '\n';
+  std::cerr << errorMark() + "zelbrin-relaunch: " + message + '\n' << std::flush;
   return 1;
+}
+
+int usage() {
+  fail("it needs an absolute AGENT_PATH and a PID");
+  std::cerr << kUsage;
+  return 2;
 }
 
 // Digits only; 0 would name our own process group.
@@ -138,6 +155,10 @@ std::string startDetached(const std::string& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
   pid_t pid = 0;
   if (argc != 3 || argv[1][0] != '/' || !parsePid(argv[2], pid)) {
     return usage();

@@ -19,6 +19,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "core/Diagnostics.h"
 #include "send/JobTextComposer.h"
 
 namespace {
@@ -99,7 +100,7 @@ class ReadWatch final : public QAbstractNativeEventFilter {
 };
 
 int fail(const std::string& message) {
-  std::cerr << "zelbrin-send: " << message << '\n';
+  Diagnostics::error() << message;
   return 1;
 }
 
@@ -113,22 +114,15 @@ bool writeWhole(const std::filesystem::path& path, const std::string& content) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  // The clipboard needs a display connection; --print and --folder work without one.
-  bool needsDisplay = false;
-  for (int i = 1; i < argc; ++i) needsDisplay |= std::string_view(argv[i]) == "--clipboard";
-  if (!needsDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
+  Diagnostics::setProgramName("zelbrin-send");
   // Qt would take options such as --name for itself: it gets none of ours.
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   int qtArgc = 1;
-  QGuiApplication app(qtArgc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("zelbrin-send"));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Sends a job text to zelbrin-client."));
-  parser.addHelpOption();
+  const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption clipboard(
       QStringLiteral("clipboard"), QStringLiteral("Put the job on the clipboard and keep it there "
                                                   "until another program takes the clipboard."));
@@ -167,7 +161,29 @@ int main(int argc, char* argv[]) {
                                    QStringLiteral("s"), QStringLiteral("60"));
   parser.addOptions({clipboard, folder, print, command, file, text, name, tray, duplex, color,
                      collate, copies, serverPrinter, noSettings, documents, timeout});
-  parser.process(arguments);
+  // Before Qt starts, so that a wrong option is refused and --help answered without a display.
+  const bool parsed = parser.parse(arguments);
+  const bool helpAsked = parsed && (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")));
+  if (!parsed || helpAsked || !parser.positionalArguments().isEmpty()) {
+    const QCoreApplication plain(qtArgc, argv);  // the usage names the program from it
+    if (helpAsked) {
+      std::fputs(qPrintable(parser.helpText()), stdout);
+      return 0;
+    }
+    Diagnostics::error() << (parsed ? "unexpected argument \"" +
+                                          parser.positionalArguments().constFirst().toStdString() +
+                                          "\""
+                                    : parser.errorText().toStdString());
+    std::fputs(qPrintable(parser.helpText()), stderr);
+    return 2;
+  }
+
+  // The clipboard needs a display connection; --print and --folder work without one.
+  if (!parser.isSet(clipboard) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  QGuiApplication app(qtArgc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("zelbrin-send"));
 
   JobTextComposer::Job job;
   job.command = parser.value(command).toStdString();
@@ -242,7 +258,7 @@ int main(int argc, char* argv[]) {
   });
   poll.start(100);
   QTimer::singleShot(parser.value(timeout).toInt() * 1000, &app, [] {
-    std::cerr << "zelbrin-send: nobody took the job off the clipboard\n";
+    Diagnostics::error() << "nobody took the job off the clipboard";
     QCoreApplication::exit(2);
   });
   return QGuiApplication::exec();
