@@ -34,13 +34,13 @@ std::optional<ProductCommand> ProductCommand::read(std::string text, std::string
   }
   ProductCommand command;
   const auto at = [&](std::string_view field) {
-    return std::pair(static_cast<std::size_t>(field.data() - text.data()) - first, field.size());
+    return std::pair(static_cast<std::size_t>(field.data() - text.data()), field.size());
   };
   command.name_ = at(fields[1]);
   command.payload_ = at(fields[2]);
   command.importedStringFile = text.substr(0, first);
   command.settings = std::move(*values);
-  text.erase(0, first);
+  // Kept whole: cutting the keyword off the front would move the whole payload once more.
   command.pdfFile = std::move(text);
   return command;
 }

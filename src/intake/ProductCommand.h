@@ -14,8 +14,8 @@ struct ProductCommand {
   // Tray, duplex, colour, then collate and copies when the text carries them; empty without a
   // settings block.
   std::vector<std::string> settings;
-  // The text without its settings block from its first separator on: field 1 is the document
-  // name, field 2 the payload as Base64.
+  // The text without its settings block: after the keyword, field 1 is the document name and
+  // field 2 the payload as Base64.
   std::string pdfFile;
 
   std::string_view name() const {
