@@ -138,5 +138,12 @@ void Application::start() {
   openLocalyServer_.awakeFromNib();
   viewPDF_.awakeFromNib();
   appDelegate_.applicationDidFinishLaunching();
-  if (startUp.failure()) notifier_.notify("Zelbrin Client", startUp.failure()->message);
+  if (const auto& failure = startUp.failure()) {
+    notifier_.notify(Notifier::Notice{
+        .title = "Zelbrin Client",
+        .text = failure->message,
+        .failure = !failure->jobCarriedOut,
+        .aboutPrinter = failure->aboutPrinter,
+    });
+  }
 }
