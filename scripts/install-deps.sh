@@ -10,7 +10,7 @@ set -euo pipefail
 PACKAGES=(
     # Build tools
     build-essential cmake ninja-build pkg-config git
-    # Qt 6 (Widgets, Network, Test, translations tools); libgl-dev for Qt6Gui's OpenGL target
+    # Qt 6 (Widgets, Network, DBus, Test, translations tools); libgl-dev for Qt6Gui's OpenGL target
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
     # Printing: libcups for the agent, cups/filters for the private test cupsd
     libcups2-dev cups cups-client cups-filters cups-ipp-utils ghostscript

@@ -10,6 +10,7 @@
 #include "config/RedirectedFolderSetup.h"
 #include "core/Diagnostics.h"
 #include "core/Shutdown.h"
+#include "ports/Notifier.h"
 #include "ports/Paths.h"
 
 // The image lives in this library's resources; a static library's resources are only linked in
@@ -77,4 +78,15 @@ void AppDelegate::openOptionWindow() {
     window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
   }
   bringToFront(*window);
+}
+
+void AppDelegate::tellRunningWithoutTray(Notifier& notifier) {
+  if (QSystemTrayIcon::isSystemTrayAvailable()) return;
+  notifier.notify(Notifier::Notice{
+      .title = "Zelbrin Client runs in the background",
+      .text = "This desktop has no system tray, so Zelbrin Client shows no icon; it prints the "
+              "jobs of your remote desktop session all the same. To open its options, start "
+              "Zelbrin Client again from the applications menu.",
+      .failure = false,
+  });
 }

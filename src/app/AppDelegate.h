@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class Notifier;
 class Paths;
 class QMenu;
 class QSystemTrayIcon;
@@ -40,6 +41,10 @@ class AppDelegate {
   void openOptionWindow();
 
   QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
+
+  // On a first start without a tray the agent shows nothing at all: the user is told that it
+  // runs all the same and how to reach it.
+  static void tellRunningWithoutTray(Notifier& notifier);
 
  private:
   const Paths& paths_;

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "config/LeftoverFiles.h"
 #include "core/Crypto.h"
@@ -132,11 +134,26 @@ void Application::start() {
   // The switches and the pair table are settled before the first tick can read them. A settings
   // or pair file found unreadable on the way is told like a failed job.
   const JobFailure::Scope startUp;
+  // No settings file yet: the agent has never run for this user.
+  std::error_code error;
+  const bool firstStart =
+      !std::filesystem::exists(XMLUtil::supportFolder(paths_.documentsDirectory()) + "/" +
+                                   TableViewControler::kSettingsFileName,
+                               error) &&
+      !error;
   tableView_.awakeFromNib();
   appDelegate_.awakeFromNib();
+  if (firstStart) AppDelegate::tellRunningWithoutTray(notifier_);
   pastboard_.awakeFromNib();
   openLocalyServer_.awakeFromNib();
   viewPDF_.awakeFromNib();
   appDelegate_.applicationDidFinishLaunching();
-  if (startUp.failure()) notifier_.notify("Zelbrin Client", startUp.failure()->message);
+  if (const auto& failure = startUp.failure()) {
+    notifier_.notify(Notifier::Notice{
+        .title = "Zelbrin Client",
+        .text = failure->message,
+        .failure = !failure->jobCarriedOut,
+        .aboutPrinter = failure->aboutPrinter,
+    });
+  }
 }

@@ -18,6 +18,7 @@
 #include "intake/PastboardController.h"
 #include "intake/PrintJobProcess.h"
 #include "platform/CupsPrintSystem.h"
+#include "platform/DbusNotifier.h"
 #include "platform/GioShares.h"
 #include "platform/InotifyFolderWatch.h"
 #include "platform/QtFileTypes.h"
@@ -105,7 +106,12 @@ class Application {
   Log log_;
   PrintJobProcess folderJobs_;
   AppDelegate appDelegate_;
-  TrayNotifier notifier_{appDelegate_};
+  // Notices go to the desktop's notification service; the tray only where none answers.
+  TrayNotifier trayNotifier_{appDelegate_};
+  DbusNotifier notifier_{[this](const Notifier::Notice& notice, const std::string& why) {
+                           trayNotifier_.notify(notice, why);
+                         },
+                         [this] { appDelegate_.openOptionWindow(); }};
   LaunchAtLoginController launchAtLogin_;
   PastboardController pastboard_;
   OpenLocalyServer openLocalyServer_;

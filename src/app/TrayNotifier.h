@@ -1,16 +1,23 @@
 #pragma once
 
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <string>
+
 #include "ports/Notifier.h"
 
 class AppDelegate;
 
-// Notifications through the status item, which hands them to the desktop's notification
-// service; where there is no tray they still go to standard error.
-class TrayNotifier final : public Notifier {
+// Where no notification service answers: a balloon from the status item, where a tray shows
+// it; otherwise standard error is all there is, and it says so.
+class TrayNotifier {
  public:
   explicit TrayNotifier(AppDelegate& delegate) : delegate_(delegate) {}
-  void notify(const std::string& title, const std::string& text) override;
+  // `why` tells why the notification service did not take the notice.
+  void notify(const Notifier::Notice& notice, const std::string& why);
 
  private:
   AppDelegate& delegate_;
+  // The status item whose balloon clicks open the options window; awakeFromNib may make a new one.
+  QPointer<QSystemTrayIcon> clickable_;
 };

@@ -5,7 +5,17 @@
 namespace JobFailure {
 
 namespace {
+
 Scope* current = nullptr;
+
+bool aboutPrinter(std::string_view cause) {
+  if (cause == "no-printer" || cause == "print-service-down") return true;
+  for (const std::string_view prefix : {"print:", "raw:", "gone:", "renamed:"}) {
+    if (cause.starts_with(prefix)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 Scope::Scope() : outer_(current) { current = this; }
@@ -14,12 +24,12 @@ Scope::~Scope() { current = outer_; }
 
 void report(std::string_view cause, std::string message) {
   if (current == nullptr || (current->failure_ && !current->failure_->jobCarriedOut)) return;
-  current->failure_ = Failure{std::string(cause), std::move(message), false};
+  current->failure_ = Failure{std::string(cause), std::move(message), false, aboutPrinter(cause)};
 }
 
 void note(std::string_view cause, std::string message) {
   if (current == nullptr || current->failure_) return;
-  current->failure_ = Failure{std::string(cause), std::move(message), true};
+  current->failure_ = Failure{std::string(cause), std::move(message), true, aboutPrinter(cause)};
 }
 
 void noPrinter(std::string_view documentName) {

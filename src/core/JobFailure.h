@@ -13,6 +13,10 @@ struct Failure {
   std::string cause;    // a short key: the same cause is not told again within a minute
   std::string message;  // for the user: what happened to which document, and what to do
   bool jobCarriedOut = false;  // a note on a job that was done all the same
+  // About a printer or the print service: the printer settings are where the user mends it.
+  // Told by the cause: "no-printer", "print-service-down", or one that names a printer
+  // ("print:", "raw:", "gone:", "renamed:" and the printer's name).
+  bool aboutPrinter = false;
 };
 
 // Records a failure of the running job; outside a job it is ignored.

@@ -8,7 +8,11 @@ void FailureNotices::jobEnded(const std::optional<JobFailure::Failure>& failure)
   const auto told = lastTold_.find(failure->cause);
   if (told != lastTold_.end() && now - told->second < std::chrono::minutes(1)) return;
   lastTold_[failure->cause] = now;
-  notifier_.notify(failure->jobCarriedOut ? "Zelbrin Client"
-                                           : "Zelbrin Client: a job was not carried out",
-                   failure->message);
+  notifier_.notify(Notifier::Notice{
+      .title =
+          failure->jobCarriedOut ? "Zelbrin Client" : "Zelbrin Client: a job was not carried out",
+      .text = failure->message,
+      .failure = !failure->jobCarriedOut,
+      .aboutPrinter = failure->aboutPrinter,
+  });
 }

@@ -2,9 +2,19 @@
 
 #include <string>
 
-// Desktop notifications: what the user at the desk sees of a job that went wrong.
+// Desktop notifications: what the user at the desk sees of a job that went wrong, and of
+// anything else the agent has to tell while it has no window open.
 class Notifier {
  public:
+  struct Notice {
+    std::string title;
+    std::string text;
+    // A failure stays until the user closes it; anything else may go away by itself.
+    bool failure = true;
+    // A printer is missing, gone or refused the job: the notice offers the printer settings.
+    bool aboutPrinter = false;
+  };
+
   virtual ~Notifier() = default;
-  virtual void notify(const std::string& title, const std::string& text) = 0;
+  virtual void notify(const Notice& notice) = 0;
 };

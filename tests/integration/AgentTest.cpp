@@ -13,6 +13,7 @@
 #include "support/AgentProcess.h"
 #include "support/CupsJobs.h"
 #include "support/Fakes.h"
+#include "support/NotificationServer.h"
 #include "support/PdfSamples.h"
 #include "support/RemoteClipboardOwner.h"
 
@@ -347,6 +348,108 @@ TEST_F(AgentTest, APairKeepsItsQueueWhenAnotherQueueTakesItsName) {
             0);
   EXPECT_NE(printedOn("second").find("/zelbrin-raw"), std::string::npos) << agent->standardError();
   std::system("lpadmin -x zelbrin-copy");
+}
+
+// A system tray on the X server: the owner of the _NET_SYSTEM_TRAY_S0 selection, announced to
+// the clients. It embeds nothing; the agent's icon just stays unseen.
+class TrayOwner {
+ public:
+  TrayOwner() : connection_(xcb_connect(nullptr, nullptr)) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    const xcb_window_t window = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const auto atom = [&](const char* name) {
+      xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+          connection_, xcb_intern_atom(connection_, 0, std::strlen(name), name), nullptr);
+      const xcb_atom_t value = reply->atom;
+      std::free(reply);
+      return value;
+    };
+    const xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S0");
+    xcb_set_selection_owner(connection_, window, selection, XCB_CURRENT_TIME);
+    xcb_client_message_event_t manager{};
+    manager.response_type = XCB_CLIENT_MESSAGE;
+    manager.format = 32;
+    manager.window = root;
+    manager.type = atom("MANAGER");
+    manager.data.data32[0] = XCB_CURRENT_TIME;
+    manager.data.data32[1] = selection;
+    manager.data.data32[2] = window;
+    xcb_send_event(connection_, 0, root, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&manager));
+    xcb_flush(connection_);
+  }
+  ~TrayOwner() { xcb_disconnect(connection_); }
+  TrayOwner(const TrayOwner&) = delete;
+  TrayOwner& operator=(const TrayOwner&) = delete;
+
+ private:
+  xcb_connection_t* connection_;
+};
+
+// A failed job reaches the desktop's notification service whether a tray is there or not, and
+// a click on the notice opens the options window. Without a service, standard error says so.
+TEST_F(AgentTest, FailureNoticesReachTheNotificationServiceWithOrWithoutATray) {
+  auto server = std::make_unique<NotificationServer>();
+  ASSERT_TRUE(server->registered());
+  // A job for a paired printer that is no longer installed; the agent's one line about telling
+  // the user of it.
+  const auto failJob = [&](const std::string& printer) {
+    XMLUtil(FixedPaths(home.path())).addElementToXML("Zebra", printer);
+    sendToFolder({"--command", "USERDEFINEDDRIVER", "--server-printer", "Zebra", "--text", "x"});
+    const std::string text = "its printer \"" + printer + "\"";
+    std::string errors;
+    waitFor([&] { return (errors = agent->standardError()).find(text) != std::string::npos; }, 10s);
+    EXPECT_EQ(errors.find(text), errors.rfind(text)) << errors;
+    const std::size_t at = errors.find(text);
+    if (at == std::string::npos) return errors;
+    const std::size_t begin = errors.rfind('\n', at) + 1;  // 0 on the first line
+    return errors.substr(begin, errors.find('\n', at) - begin);
+  };
+
+  // The first printer settings program looked for on PATH: a stand-in.
+  const fs::path printerSettings = home.path() / "bin" / "system-config-printer";
+  writeFile(printerSettings, "#!/bin/sh\necho printer settings >> \"" + opened().string() + "\"\n");
+  fs::permissions(printerSettings, fs::perms::owner_all);
+
+  // The first start without a tray says once where the agent is.
+  startAgent();
+  EXPECT_NE(failJob("Gone 1").find("told the user (desktop notification 2)"), std::string::npos);
+  ASSERT_EQ(server->calls().size(), 2U) << agent->standardError();
+  EXPECT_TRUE(server->calls()[0].summary.contains("background"));
+  EXPECT_EQ(server->calls()[0].timeout, -1);
+  const NotificationServer::Call& failure = server->calls()[1];
+  EXPECT_EQ(failure.appName + " " + failure.icon, "Zelbrin Client zelbrin-client");
+  EXPECT_EQ(failure.hints.value("desktop-entry").toString(), "zelbrin-client");
+  EXPECT_EQ(failure.timeout, 0) << "a failure stays";
+  EXPECT_EQ(failure.actions.join(' '),
+            "default Options… options Options… printers Printer Settings…");
+  server->invoke(failure.id, "printers");
+  EXPECT_TRUE(waitFor([&] { return readFile(opened()) == "printer settings\n"; }, 5s));
+  server->invoke(failure.id, "options");
+  EXPECT_TRUE(waitFor(
+      [] {
+        return runCommand("xwininfo -root -tree").find("Zelbrin Client Options") !=
+               std::string::npos;
+      },
+      5s));
+
+  agent->stop();
+  startAgent();
+  failJob("Gone 2");
+  EXPECT_EQ(server->calls().size(), 3U) << "no second word about the background";
+  auto tray = std::make_unique<TrayOwner>();
+  EXPECT_NE(failJob("Gone 3").find("told the user (desktop notification 4)"), std::string::npos)
+      << "a tray does not keep notices from the service";
+
+  // Without a service: the tray's balloon, then standard error alone.
+  server.reset();
+  EXPECT_NE(failJob("Gone 4").find("); told the user in a balloon of the tray icon: "),
+            std::string::npos);
+  tray.reset();
+  EXPECT_NE(failJob("Gone 5").find(") and no tray: Zelbrin Client: a job was not carried out: "),
+            std::string::npos);
 }
 
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply

@@ -270,10 +270,12 @@ struct ScriptedSavePanel final : SavePanel {
 };
 
 struct RecordingNotifier final : Notifier {
-  void notify(const std::string& /*title*/, const std::string& text) override {
-    told.push_back(text);
+  void notify(const Notice& notice) override {
+    told.push_back(notice.text);
+    notices.push_back(notice);
   }
   std::vector<std::string> told;
+  std::vector<Notice> notices;
 };
 
 // The agent as a process, and its login items, as the job monitor sees them at start-up.

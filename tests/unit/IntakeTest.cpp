@@ -351,6 +351,7 @@ TEST_F(IntakeTest, StartUpAddsAMissingLoginItemAndFailedJobsAreToldOnce) {
   onClipboard(sent("ZelbrinDefault"));
   ASSERT_EQ(notifier.told.size(), 1U);
   EXPECT_NE(notifier.told[0].find("\"report.pdf\" was not printed"), std::string::npos);
+  EXPECT_TRUE(notifier.notices[0].failure && notifier.notices[0].aboutPrinter);
   onClipboard(sent("ZelbrinPrinter", makePdf(100, 200)));
   EXPECT_EQ(notifier.told.size(), 1U) << "the same cause within a minute: no storm";
   onClipboard(sent("ZelbrinSave"));
@@ -358,6 +359,7 @@ TEST_F(IntakeTest, StartUpAddsAMissingLoginItemAndFailedJobsAreToldOnce) {
   printSystem.printers = {"Office Printer"};
   onClipboard(sent("ZelbrinPrinter", "not a PDF"));
   EXPECT_EQ(notifier.told.size(), 2U) << "another cause";
+  EXPECT_FALSE(notifier.notices[1].aboutPrinter) << "a broken document is no printer's fault";
 }
 
 // A stopped or frozen CUPS is no reason to lose a job, nor to forget a pair.
@@ -480,9 +482,11 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   ASSERT_EQ(printSystem.pdfJobs.size(), 5U);
   EXPECT_EQ(printSystem.pdfJobs[3].printer + ", " + printSystem.pdfJobs[4].printer,
             "Label Printer, Label Printer");
-  EXPECT_EQ(std::count_if(notifier.told.begin(), notifier.told.end(),
-                          [](const std::string& text) {
-                            return text.find("cannot be saved") != std::string::npos;
+  // Told as a note: the job was printed.
+  EXPECT_EQ(std::count_if(notifier.notices.begin(), notifier.notices.end(),
+                          [](const Notifier::Notice& notice) {
+                            return notice.text.find("cannot be saved") != std::string::npos &&
+                                   !notice.failure;
                           }),
             1);
 }
