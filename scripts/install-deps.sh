@@ -23,8 +23,11 @@ PACKAGES=(
     # A headless X server and clipboard tools for the integration tests
     xvfb xauth xclip x11-utils
     python3
-    # The install test validates the desktop entry
-    desktop-file-utils
+    # The install test validates the desktop entry and the AppStream metainfo, and runs lintian
+    # on the Debian package
+    desktop-file-utils appstream lintian
+    # Draws the icons again from their SVG (packaging/icons/render.sh); the build does not need it
+    librsvg2-bin
     # Files on Windows shares: GIO and GVfs for the agent, a private Samba server for the tests
     libglib2.0-dev gvfs gvfs-backends gvfs-fuse dbus fuse3 samba smbclient
     # Wayland: the client library and wayland-scanner for the agent, Qt's Wayland platform, and a
