@@ -24,6 +24,14 @@ void bringToFront(QWidget& window) {
   window.activateWindow();
 }
 
+// At the options window's level. Changing the flags of a shown window hides it, so a window
+// floats before it is shown.
+void floatAboveOthers(QWidget& window) {
+  if (!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+    window.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  }
+}
+
 }  // namespace
 
 AppDelegate::AppDelegate(const Paths& paths) : paths_(paths) { initResources(); }
@@ -39,6 +47,9 @@ void AppDelegate::awakeFromNib() {
                      [menu = outlets_.menuItem](QSystemTrayIcon::ActivationReason reason) {
                        if (reason == QSystemTrayIcon::Trigger) menu->popup(QCursor::pos());
                      });
+  }
+  for (QWidget* window : {outlets_.about, outlets_.serverOptions}) {
+    if (window != nullptr && !window->isVisible()) floatAboveOthers(*window);
   }
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
     Diagnostics::say() << "no system tray on this desktop yet; the status item shows when "
@@ -66,15 +77,15 @@ void AppDelegate::quitApp() {
 }
 
 void AppDelegate::AboutPanel() {
-  if (outlets_.about != nullptr) bringToFront(*outlets_.about);
+  if (outlets_.about == nullptr) return;
+  floatAboveOthers(*outlets_.about);
+  bringToFront(*outlets_.about);
 }
 
 void AppDelegate::openOptionWindow() {
   QWidget* window = outlets_.optionsWindow;
   if (window == nullptr) return;
-  // Changing the flags of a shown window hides it, so the window floats before it is shown.
-  if (!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  }
+  floatAboveOthers(*window);
   bringToFront(*window);
 }
+

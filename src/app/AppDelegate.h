@@ -17,6 +17,7 @@ class AppDelegate {
     QMenu* menuItem = nullptr;
     QWidget* optionsWindow = nullptr;
     QWidget* about = nullptr;
+    QWidget* serverOptions = nullptr;
   };
 
   explicit AppDelegate(const Paths& paths);
@@ -25,7 +26,9 @@ class AppDelegate {
   AppDelegate& operator=(const AppDelegate&) = delete;
 
   void connectOutlets(const Outlets& outlets) { outlets_ = outlets; }
-  // Creates the status item (replacing an earlier one) with the image and the status menu.
+  // Creates the status item (replacing an earlier one) with the image and the status menu. The
+  // windows opened from the menu float like the options window, so that the one opened last is
+  // in front of it.
   void awakeFromNib();
   // Runs once the event loop is about to start: the redirected folder is made (when the switch
   // asks for it), then the old folder is removed.

@@ -80,6 +80,7 @@ Application::Application()
       .menuItem = &statusMenu_,
       .optionsWindow = &optionsWindow_.window(),
       .about = about_.get(),
+      .serverOptions = &openLocalyServer_.serverOptionsWindow(),
   });
   openLocalyServer_.connectTo(serverLogin_);
   connectStatusMenu();

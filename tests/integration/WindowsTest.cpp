@@ -43,7 +43,8 @@ class WindowsTest : public ::testing::Test {
   void wake() {
     controller.awakeFromNib();
     options.window().show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&options.window()));
+    options.window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&options.window()));
   }
   QCheckBox& box(const char* name) { return child<QCheckBox>(options.window(), name); }
   QTableWidget& table() { return child<QTableWidget>(options.window(), "theTable"); }
@@ -90,11 +91,22 @@ TEST_F(WindowsTest, OptionsWindowBoxesAndButtonsReachTheirActions) {
 
   util.addElementToXML("Office Laser", "HP");
   util.addElementToXML("Reception", "Canon");
+  util.addElementToXML("Lobby", "Epson");
   controller.populateTable();
+  auto& remove = child<QPushButton>(options.window(), "removeButton");
+  EXPECT_FALSE(remove.isEnabled()) << "no pair selected";
   table().selectRow(0);
-  QTest::mouseClick(&child<QPushButton>(options.window(), "removeButton"), Qt::LeftButton);
+  QTest::mouseClick(&remove, Qt::LeftButton);
+  EXPECT_EQ(table().rowCount(), 2);
+  table().clearSelection();
+  EXPECT_FALSE(remove.isEnabled());
+  table().selectRow(0);
+  table().setFocus();
+  QTest::keyClick(&table(), Qt::Key_Delete);
   EXPECT_EQ(table().rowCount(), 1);
   EXPECT_EQ(PrinterPair(util).SetPrintersName().size(), 1U);
+  QTest::keyClick(&table(), Qt::Key_Escape);
+  EXPECT_FALSE(options.window().isVisible());
 }
 
 TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
@@ -110,6 +122,8 @@ TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
   EXPECT_TRUE(options.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   delegate.AboutPanel();
   EXPECT_TRUE(about.isVisible());
+  EXPECT_TRUE(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+      << "opened after the options window, at its level: never behind it";
 }
 
 TEST_F(WindowsTest, PrinterPromptNamesTheServerPrinterAndAnswers) {
