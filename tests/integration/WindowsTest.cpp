@@ -128,11 +128,16 @@ TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
 
 TEST_F(WindowsTest, PrinterPromptNamesTheServerPrinterAndAnswers) {
   QWidget& window = prompt.HUDp();
+  auto& list = child<QComboBox>(window, "printersList");
   prompt.setPrinters({"Office Laser", "Brother HL"});
+  prompt.describeJob("Report.pdf", "Brother HL");
   prompt.prepare("Zebra ZD420", "Brother HL");
-  EXPECT_EQ(child<QComboBox>(window, "printersList").currentIndex(), 1);
-  EXPECT_EQ(child<QLabel>(window, "promptText").text(),
-            QString::fromUtf8("Choose the local printer for \u201cZebra ZD420\u201d"));
+  EXPECT_EQ(list.currentIndex(), 1);
+  const QString text = child<QLabel>(window, "promptText").text();
+  EXPECT_TRUE(text.contains("Report.pdf") && text.contains("Zebra ZD420")) << text.toStdString();
+  EXPECT_EQ(child<QLabel>(window, "printersLabel").buddy(), &list) << "what screen readers name";
+  EXPECT_EQ(list.itemText(0), "Office Laser");
+  EXPECT_NE(list.itemText(1), "Brother HL") << "the default printer is marked";
   EXPECT_FALSE(child<QPushButton>(window, "restart").toolTip().isEmpty());
   bool modal = false;
   const auto answer = answerPrompt([&] {
@@ -141,7 +146,7 @@ TEST_F(WindowsTest, PrinterPromptNamesTheServerPrinterAndAnswers) {
   });
   EXPECT_TRUE(modal);
   EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_EQ(answer.selected, "Brother HL");
+  EXPECT_EQ(answer.selected, "Brother HL") << "the printer's name, without its mark";
   const auto cancelled = answerPrompt([&] {
     QTest::mouseClick(&child<QPushButton>(window, "cancelButtonPrinterPair"), Qt::LeftButton);
   });
