@@ -1,6 +1,9 @@
 #include "platform/QtPrintDialog.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QPageLayout>
 #include <QPageRanges>
 #include <QPageSize>
@@ -9,6 +12,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QSignalBlocker>
 #include <QStringList>
 #include <algorithm>
 
@@ -54,6 +58,44 @@ OptionList cupsOptionsOf(QPrinter& printer) {
   return options;
 }
 
+// Qt's dialog lists the queues under their CUPS names and works from the text of the entry
+// chosen there. The user gets the same entries under the names that the prompt and the pairs
+// use, in a list of ours in its place; Qt's list stays behind it, hidden, and follows the choice.
+void listPrintersByName(QPrintDialog& dialog, const QtPrintDialog::QueueResolver& printerOf) {
+  auto* queues = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+  QWidget* box = queues == nullptr ? nullptr : queues->parentWidget();
+  if (box == nullptr || box->layout() == nullptr) return;  // a Qt laid out otherwise: its names
+  auto* names = new QComboBox(box);
+  names->setObjectName(QStringLiteral("printerNames"));
+  const auto refill = [queues, names, printerOf] {
+    const QSignalBlocker quiet(names);
+    names->clear();
+    for (int i = 0; i < queues->count(); ++i) {
+      const QString queue = queues->itemText(i);
+      if (queue.isEmpty()) {
+        names->insertSeparator(i);
+        continue;
+      }
+      const std::optional<std::string> name = printerOf(queue.toStdString());
+      names->addItem(name ? QString::fromStdString(*name) : queue);
+    }
+    names->setCurrentIndex(queues->currentIndex());
+  };
+  refill();
+  QAbstractItemModel* model = queues->model();
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, names, refill);
+  QObject::connect(model, &QAbstractItemModel::rowsRemoved, names, refill);
+  QObject::connect(model, &QAbstractItemModel::modelReset, names, refill);
+  QObject::connect(model, &QAbstractItemModel::dataChanged, names, refill);
+  QObject::connect(names, &QComboBox::currentIndexChanged, queues, &QComboBox::setCurrentIndex);
+  QObject::connect(queues, &QComboBox::currentIndexChanged, names, &QComboBox::setCurrentIndex);
+  box->layout()->replaceWidget(queues, names);
+  queues->hide();
+  for (QLabel* label : box->findChildren<QLabel*>()) {
+    if (label->buddy() == queues) label->setBuddy(names);
+  }
+}
+
 }  // namespace
 
 std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& request) {
@@ -66,6 +108,7 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
   printer.setCopyCount(request.copies);
   printer.setCollateCopies(request.collate);
   printer.setDuplex(toQt(request.duplexMode));
+  if (request.pageCount) printer.setFromTo(1, *request.pageCount);
   // The job's paper as the starting point. Qt's page setup shows its orientation but starts on
   // the queue's default size whatever the printer holds.
   if (request.media) {
@@ -79,6 +122,12 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
   const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
 
   QPrintDialog dialog(&printer);
+  if (!request.documentName.empty()) {
+    dialog.setWindowTitle(
+        QStringLiteral("Print \u201c%1\u201d").arg(QString::fromStdString(request.documentName)));
+  }
+  if (request.pageCount) dialog.setMinMax(1, *request.pageCount);
+  if (printerOf_) listPrintersByName(dialog, printerOf_);
   dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
   dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);

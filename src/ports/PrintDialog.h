@@ -16,6 +16,8 @@ struct PrintDialogRequest {
   bool pageSetup = false;         // offer the paper settings too
   bool bringToFront = false;      // raise and activate above the user's other windows
   std::optional<PageSize> media;  // the job's paper; nothing leaves it to the queue
+  std::string documentName;       // named in the title; may be empty
+  std::optional<int> pageCount;   // the page range goes up to it; nothing when it is not known
 };
 
 // What the user chose.

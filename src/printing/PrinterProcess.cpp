@@ -23,12 +23,18 @@ constexpr std::size_t kProgressThreshold = 4 * 1024 * 1024;
 
 bool isDuplexMode(std::int32_t mode) { return mode >= 1 && mode <= 3; }
 
+// The document's name as users see it in their print queue and in our windows; empty when the
+// job names none.
+std::string shownName(const std::optional<std::string>& documentName) {
+  if (!documentName) return {};
+  // The server's path to the file means nothing here, and escape sequences would reach every
+  // terminal and queue window that shows it.
+  return Utf8::withoutControls(FileName::lastComponent(*documentName));
+}
+
 std::string jobNameFor(const std::optional<std::string>& documentName) {
-  if (!documentName || documentName->empty()) return "Zelbrin Client";
-  // Users see this in their print queue; the server's path to the file means nothing here, and
-  // escape sequences would reach every terminal and queue window that shows it.
-  const std::string base = Utf8::withoutControls(FileName::lastComponent(*documentName));
-  return base.empty() ? "Zelbrin Client" : base;
+  const std::string shown = shownName(documentName);
+  return shown.empty() ? "Zelbrin Client" : shown;
 }
 
 std::string withoutFullStop(std::string text) {
@@ -43,14 +49,17 @@ void notReadable(const std::string& name) {
                                        "read. Print it again from the remote session.");
 }
 
-// The dialog starts with the job's own settings.
+// The dialog starts with the job's own settings, and names and spans its document.
 void startFrom(const std::string& printer, const PrintOptions& options,
+               const std::optional<std::string>& documentName, const PdfDocument::Reading& pdf,
                PrintDialogRequest& dialog) {
   dialog.printerName = printer;
   dialog.copies = options.copies.value_or(1);
   dialog.collate = options.collate;
   dialog.duplexMode = options.duplexMode.value_or(1);
   dialog.media = options.media;
+  dialog.documentName = shownName(documentName);
+  dialog.pageCount = pdf.pageCount;
 }
 
 // The job's paper size from page 1. A document whose page 1 has no usable media box still
@@ -118,7 +127,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
     dialog.bringToFront = true;
   }
   if (show) {
-    startFrom(printer, options, dialog);
+    startFrom(printer, options, request.documentName, pdf, dialog);
     if (!askUser(dialog, printer, options)) return;
   }
   submit(printer, request.document, options);
@@ -157,7 +166,7 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
     bool go = true;
     if (show) {
       PrintDialogRequest dialog;
-      startFrom(printer, options, dialog);
+      startFrom(printer, options, settings.DocumentName, document, dialog);
       dialog.pageSetup = true;
       go = askUser(dialog, target, options);
     }

@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTest>
@@ -21,8 +23,13 @@
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
 #include "documents/ServerLogin.h"
+#include "platform/CupsPrintSystem.h"
+#include "platform/QtPrintDialog.h"
 #include "platform/QtPrinterPrompt.h"
+#include "printing/JobValues.h"
+#include "printing/PrinterProcess.h"
 #include "support/Fakes.h"
+#include "support/PdfSamples.h"
 
 namespace fs = std::filesystem;
 
@@ -33,6 +40,24 @@ T& child(QWidget& window, const char* name) {
   T* found = window.findChild<T*>(QString::fromLatin1(name));
   if (found == nullptr) throw std::runtime_error(std::string("no control ") + name);
   return *found;
+}
+
+// Once a window of type T is up (in the modal loop that shows it), the user does what `user`
+// says with it.
+template <typename T>
+void whenShown(const std::function<void(T&)>& user) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, user] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* shown = qobject_cast<T*>(widget);
+      if (shown == nullptr || !shown->isVisible()) continue;
+      poll->stop();
+      poll->deleteLater();
+      user(*shown);
+      return;
+    }
+  });
+  poll->start(20);
 }
 
 // The windows as the agent builds them, over a temporary home folder: wiring only, the logic
@@ -164,6 +189,47 @@ TEST_F(WindowsTest, ServerOptionsGiveTheirLoginToTheirServerOnly) {
   QTest::keyClicks(&server.tbPassword(), "s3cret");
   EXPECT_EQ(server.tbPassword().echoMode(), QLineEdit::Password);
   EXPECT_EQ(login.forHost("files").value_or(ShareLogin{}).password, "s3cret");
+}
+
+// The print dialog of a job, on the private CUPS: it spans the document, lists the printers by
+// the names the prompt and the pairs use, and the queue behind the name chosen is the choice.
+TEST_F(WindowsTest, PrintDialogSpansTheDocumentAndNamesPrintersAsUsersKnowThem) {
+  CupsPrintSystem cups;
+  QtPrintDialog dialog([&](const std::string& name) { return cups.queueFor(name); },
+                       [&](const std::string& queue) { return cups.printerOfQueue(queue); });
+  RecordingProgress progress;
+  PrinterProcess printing({cups, dialog, progress, paths});
+  const std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 400] >>";
+  PrinterProcess::ClipboardPrint request;
+  const std::string pdf =
+      pdfOf("<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>", {page, page, page});
+  request.document = pdf;
+  request.dialog = true;
+  request.collate = "false";
+  std::pair<int, int> range;
+  QStringList names;
+  whenShown<QPrintDialog>([&](QPrintDialog& shown) {
+    if (auto* to = shown.findChild<QSpinBox*>("to")) range = {to->value(), to->maximum()};
+    if (auto* list = shown.findChild<QComboBox*>("printerNames")) {
+      for (int i = 0; i < list->count(); ++i) names << list->itemText(i);
+    }
+    shown.reject();
+  });
+  JobValues job;
+  printing.printClipboardDocument(request, job);
+  EXPECT_EQ(range, std::pair(3, 3));
+  EXPECT_TRUE(names.contains("Office Tray Printer") && !names.contains("zelbrin-tray"))
+      << names.join(", ").toStdString();
+
+  whenShown<QPrintDialog>([](QPrintDialog& shown) {
+    if (auto* list = shown.findChild<QComboBox*>("printerNames")) {
+      list->setCurrentIndex(list->findText("Raw Capture"));
+    }
+    shown.accept();
+  });
+  const std::optional<PrintDialogChoice> choice = dialog.run(PrintDialogRequest{});
+  ASSERT_TRUE(choice);
+  EXPECT_EQ(choice->printerName, "zelbrin-raw");
 }
 
 }  // namespace
