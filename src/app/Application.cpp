@@ -18,7 +18,6 @@
 Application::Application()
     : printDialog_([this](const std::string& name) { return printSystem_.queueFor(name); },
                    [this](const std::string& queue) { return printSystem_.printerOfQueue(queue); }),
-      savePanel_(paths_.documentsDirectory()),
       about_(std::make_unique<QDialog>()),
       aboutUi_(std::make_unique<Ui::AboutWindow>()),
       util_(paths_),

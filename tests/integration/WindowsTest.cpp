@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <unistd.h>
 
 #include "app/AppDelegate.h"
 #include "app/OpenLocalyServer.h"
@@ -22,10 +25,13 @@
 #include "config/PrinterPair.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "documents/DocumentCommands.h"
 #include "documents/ServerLogin.h"
 #include "platform/CupsPrintSystem.h"
+#include "platform/QtFileTypes.h"
 #include "platform/QtPrintDialog.h"
 #include "platform/QtPrinterPrompt.h"
+#include "platform/QtSavePanel.h"
 #include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
 #include "support/Fakes.h"
@@ -230,6 +236,42 @@ TEST_F(WindowsTest, PrintDialogSpansTheDocumentAndNamesPrintersAsUsersKnowThem) 
   const std::optional<PrintDialogChoice> choice = dialog.run(PrintDialogRequest{});
   ASSERT_TRUE(choice);
   EXPECT_EQ(choice->printerName, "zelbrin-raw");
+}
+
+// The save panel opens where the user last saved, unless that is the folder jobs arrive in (or
+// another folder of the agent's own).
+TEST_F(WindowsTest, SavePanelOpensWhereTheUserLastSavedNeverInTheJobFolder) {
+  // Outside the temporary folders, which are the agent's too.
+  const fs::path outside =
+      fs::path(QDir::homePath().toStdString()) / ("saves-" + std::to_string(::getpid()));
+  const struct Cleanup {
+    fs::path path;
+    ~Cleanup() { fs::remove_all(path); }
+  } cleanup{outside};
+  const FixedPaths home{outside};
+  const fs::path letters = outside / "Letters";
+  const fs::path drive = outside / "Documents" / "ZbDataDrive";
+  fs::create_directories(letters);
+  fs::create_directories(drive);
+  QtSavePanel panel;
+  RecordingWorkspace workspace;
+  QtFileTypes fileTypes;
+  DocumentCommands documents{panel, workspace, fileTypes, home};
+  // Saves a document in the folder; says where the panel opened.
+  const auto saveIn = [&](const fs::path& folder, const std::string& name) {
+    std::string opened;
+    whenShown<QFileDialog>([&](QFileDialog& shown) {
+      opened = shown.directory().absolutePath().toStdString();
+      shown.selectFile(QString::fromStdString((folder / name).string()));
+      static_cast<QDialog&>(shown).accept();  // as the Save button does
+    });
+    if (const auto path = documents.choosePlace(name)) documents.save(*path, "aGVsbG8=");
+    return opened;
+  };
+  saveIn(letters, "a.pdf");
+  EXPECT_EQ(saveIn(drive, "b.pdf"), letters.string());
+  EXPECT_TRUE(fs::exists(drive / "b.pdf"));
+  EXPECT_NE(saveIn(letters, "c.pdf"), drive.string());
 }
 
 }  // namespace
