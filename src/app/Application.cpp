@@ -66,6 +66,7 @@ Application::Application()
           .notifier = notifier_,
           .loginItems = loginItems_,
           .process = process_,
+          .progress = &progress_,
       }) {
   aboutUi_->setupUi(about_.get());
   aboutUi_->versionLabel->setText(

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLayout>
 #include <QPageLayout>
@@ -14,7 +15,10 @@
 #include <QProgressDialog>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QWindow>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "core/Shutdown.h"
 
@@ -183,18 +187,36 @@ QtProgressIndicator::QtProgressIndicator() = default;
 QtProgressIndicator::~QtProgressIndicator() { end(); }
 
 void QtProgressIndicator::begin(const std::string& label, std::size_t total) {
-  end();
-  total_ = total == 0 ? 1 : total;
-  window_ = new Window;
-  window_->dialog.setLabelText(QString::fromStdString(label));
-  window_->dialog.setCancelButton(nullptr);  // CUPS has the job half-sent: no way back
-  window_->dialog.setRange(0, 1000);
-  window_->dialog.setMinimumDuration(500);
-  window_->dialog.setValue(0);
+  if (window_ == nullptr) {
+    window_ = new Window;
+    QProgressDialog& dialog = window_->dialog;
+    dialog.setWindowTitle(QStringLiteral("Zelbrin Client"));
+    dialog.setCancelButton(nullptr);  // CUPS has the job half-sent: no way back
+    // It goes when the job is done with, not when a bar is full: the job may be sent next.
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+  }
+  QProgressDialog& dialog = window_->dialog;
+  total_ = total;
+  dialog.setLabelText(QString::fromStdString(label));
+  // Without a total the bar shows that work goes on, not how far it is.
+  dialog.setRange(0, total == 0 ? 0 : 1000);
+  if (total != 0) dialog.setValue(0);
+  // The job is large and the work that follows holds the event loop: shown and painted now, not
+  // once the work is done. The display server maps a new window in its own time.
+  dialog.show();
+  QElapsedTimer waited;
+  waited.start();
+  while (!dialog.windowHandle()->isExposed() && waited.elapsed() < 500) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  dialog.repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtProgressIndicator::advance(std::size_t done) {
-  if (window_ == nullptr) return;
+  if (window_ == nullptr || total_ == 0) return;
   window_->dialog.setValue(static_cast<int>(done * 1000 / total_));
   // Paint, but let no click or tick start anything while the job is being sent.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

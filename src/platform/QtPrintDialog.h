@@ -22,7 +22,8 @@ class QtPrintDialog final : public PrintDialog {
   QueueResolver printerOf_;
 };
 
-// A progress window for documents large enough that sending them takes a moment.
+// A progress window, titled with the program's name, for jobs large enough that reading and
+// sending them takes a moment.
 class QtProgressIndicator final : public ProgressIndicator {
  public:
   QtProgressIndicator();

@@ -18,9 +18,6 @@
 
 namespace {
 
-// Below this a job reaches CUPS before a progress window could even be seen.
-constexpr std::size_t kProgressThreshold = 4 * 1024 * 1024;
-
 bool isDuplexMode(std::int32_t mode) { return mode >= 1 && mode <= 3; }
 
 // The document's name as users see it in their print queue and in our windows; empty when the
@@ -195,7 +192,7 @@ bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& pri
 
 void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
                             const PrintOptions& options) {
-  const bool showProgress = pdf.size() >= kProgressThreshold;
+  const bool showProgress = pdf.size() >= ProgressIndicator::kWorthShowing;
   if (showProgress)
     services_.progress.begin("Sending " + options.jobName + " to the printer", pdf.size());
   const PrintSubmission result = services_.printSystem.printPdf(
