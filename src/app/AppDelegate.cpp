@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QIcon>
@@ -89,3 +90,16 @@ void AppDelegate::openOptionWindow() {
   bringToFront(*window);
 }
 
+void AppDelegate::showActivity(const std::string& line) {
+  QMenu* menu = outlets_.menuItem;
+  if (menu == nullptr) return;
+  if (activity_ == nullptr) {
+    QAction* first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
+    activity_ = new QAction(menu);
+    activity_->setEnabled(false);
+    menu->insertAction(first, activity_);
+    menu->insertSeparator(first);
+  }
+  // A document's "&" is no mnemonic.
+  activity_->setText(QString::fromStdString(line).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 class Paths;
+class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
 
 // The agent's face on the desktop: one status item in the system tray with the status menu
-// (options, about, quit). Windows are brought to the front; the agent is not activated for it.
+// (what the agent is doing, options, about, quit). Windows are brought to the front; the agent
+// is not activated for it.
 class AppDelegate {
  public:
   static constexpr const char* kStatusImage = ":/1385664843_519970-033_PrinterText.png";
@@ -41,6 +44,8 @@ class AppDelegate {
   void AboutPanel();
   // Brings the options window to the front, floating above ordinary windows.
   void openOptionWindow();
+  // The first, inactive entry of the status menu: what the agent is doing.
+  void showActivity(const std::string& line);
 
   QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
 
@@ -48,4 +53,5 @@ class AppDelegate {
   const Paths& paths_;
   Outlets outlets_;
   std::unique_ptr<QSystemTrayIcon> statusItem_;
+  QAction* activity_ = nullptr;  // owned by the menu
 };

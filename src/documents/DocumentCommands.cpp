@@ -8,6 +8,7 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/AgentStatus.h"
 #include "core/AtomicFile.h"
 #include "core/Base64.h"
 #include "core/Crypto.h"
@@ -33,7 +34,13 @@ bool hasExtension(std::string_view name, std::string_view upperExtension) {
 
 std::optional<std::string> DocumentCommands::choosePlace(std::string_view documentName) {
   const std::string name = FileName::plain(documentName);
-  return savePanel_.runIn(saveFolder(), name);
+  std::optional<std::string> path;
+  {
+    const AgentStatus::Choice waiting;
+    path = savePanel_.runIn(saveFolder(), name);
+  }
+  if (!path) AgentStatus::jobDone(name, "not saved: the save panel was cancelled");
+  return path;
 }
 
 std::string DocumentCommands::saveFolder() const {
@@ -96,6 +103,7 @@ void DocumentCommands::save(const std::string& path, std::string_view payload) {
       XMLUtil util(paths_);
       TableViewControler(paths_, util).WriteSettings(TableViewControler::kSaveFolder, saved);
     }
+    AgentStatus::jobDone(name, "saved in " + saved);
     return;
   }
   const std::string why = std::strerror(errno);
@@ -181,7 +189,9 @@ void DocumentCommands::openFile(const std::string& path, bool onShare) {
                                       "opened from the remote session.");
     return;
   }
-  if (!workspace_.openFile(path)) {
+  if (workspace_.openFile(path)) {
+    AgentStatus::jobDone(name, "opened");
+  } else {
     Diagnostics::say() << "the desktop could not open " << path;
     JobFailure::report("no-application", "\"" + name +
                                              "\" was not opened: no application on this computer "
@@ -197,7 +207,9 @@ void DocumentCommands::openLink(const std::string& link) {
                                       "\" was not opened: only http and https links are opened.");
     return;
   }
-  if (!workspace_.openUrl(link)) {
+  if (workspace_.openUrl(link)) {
+    AgentStatus::jobDone(Diagnostics::printable(link), "opened");
+  } else {
     Diagnostics::say() << "the desktop could not open " << Diagnostics::printable(link);
   }
 }

@@ -4,6 +4,7 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/AgentStatus.h"
 #include "core/Diagnostics.h"
 #include "core/JobFailure.h"
 #include "core/JobText.h"
@@ -121,7 +122,13 @@ void PastboardController::MonitorSharedFolder() {
       JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
     }
     clipboard_.keep();
-    notices_.jobEnded(failures.failure());
+    const std::optional<JobFailure::Failure>& failure = failures.failure();
+    notices_.jobEnded(failure);
+    // As CUPS last answered, whoever asked it during the tick.
+    AgentStatus::printServiceAnswers(services_.printSystem.serviceAnswered());
+    if (failure && !failure->jobCarriedOut && services_.printSystem.serviceAnswered()) {
+      AgentStatus::jobFailed(failure->message);
+    }
   }
   if (arrivedDuringTick_) {
     arrivedDuringTick_ = false;
@@ -132,6 +139,15 @@ void PastboardController::MonitorSharedFolder() {
 void PastboardController::pickingUp(std::uint64_t size) {
   if (services_.progress == nullptr || size < ProgressIndicator::kWorthShowing) return;
   services_.progress->begin("Reading a job of " + std::to_string(size >> 20) + " MB\u2026", 0);
+}
+
+void PastboardController::askSilentPrintService() {
+  if (services_.printSystem.serviceAnswered()) return;
+  // A frozen CUPS keeps each question waiting for seconds: not at every tick.
+  const auto now = std::chrono::steady_clock::now();
+  if (now < nextServiceQuestion_) return;
+  nextServiceQuestion_ = now + std::chrono::seconds(10);
+  services_.printSystem.printerNames();
 }
 
 void PastboardController::tick() {
@@ -184,7 +200,10 @@ bool PastboardController::handleFolderJob(const std::optional<std::string>& text
 
 void PastboardController::PrepareDataForPrint() {
   std::optional<std::string> text = clipboard_.take();
-  if (!text) return;
+  if (!text) {
+    askSilentPrintService();
+    return;
+  }
   pickingUp(text->size());
   replies_.answering(clipboard_.generation());
   const std::string keyword(JobText::keyword(*text));

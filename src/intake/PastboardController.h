@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "intake/ClipboardCarrier.h"
@@ -86,12 +87,16 @@ class PastboardController {
   bool printServiceAnswers();
   // A large job is being picked up: its progress shows from now on, until the tick ends.
   void pickingUp(std::uint64_t size);
+  // An idle tick asks a CUPS that did not answer again, now and then, so that the status line
+  // does not keep saying it is silent once it is back.
+  void askSilentPrintService();
   // Prints a user-defined job on its local printer; the clipboard is emptied after a PDF that
   // came from it.
   void sendUserDefined(const UserDefinedJob& job, Clipboard* pasteboard);
 
   Services services_;
   bool tickRunning_ = false;
+  std::chrono::steady_clock::time_point nextServiceQuestion_;
   bool arrivedDuringTick_ = false;
   ClipboardReplies replies_{services_.clipboard};
   FolderCarrier folder_{services_.paths};

@@ -8,6 +8,7 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/AgentStatus.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
 #include "core/FileName.h"
@@ -235,10 +236,14 @@ std::optional<std::string> PrinterPairing::askForPrinter(std::string_view server
   services_.prompt.describeJob(document, defaultPrinter);
   services_.prompt.prepare(std::string(serverPrinter), preselected);
   RunModalWindow();
+  if (!usable(services_.job.selectedLocalPrinter)) {
+    AgentStatus::jobDone(raw ? "printer data" : document, "not printed: no printer was chosen");
+  }
   return services_.job.selectedLocalPrinter;
 }
 
 void PrinterPairing::RunModalWindow() {
+  const AgentStatus::Choice waiting;
   const PrinterPrompt::Answer answer = services_.prompt.run();
   if (answer.cancelled) {
     cancelBtn();

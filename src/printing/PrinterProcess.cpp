@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/TableViewControler.h"
+#include "core/AgentStatus.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
 #include "core/FileName.h"
@@ -174,10 +175,25 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
   settings.Job = std::string();
 }
 
+std::string PrinterProcess::shownPrinter(const std::string& printer) {
+  // The dialog's choice is a queue, "" is CUPS's default: named as the prompt and the pairs do.
+  const std::optional<std::string> name = printer.empty()
+                                              ? services_.printSystem.defaultPrinter()
+                                              : services_.printSystem.printerOfQueue(printer);
+  return name.value_or(printer.empty() ? "the default printer" : printer);
+}
+
 bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& printer,
                              PrintOptions& options) {
-  const std::optional<PrintDialogChoice> choice = services_.dialog.run(request);
-  if (!choice) return false;
+  std::optional<PrintDialogChoice> choice;
+  {
+    const AgentStatus::Choice waiting;
+    choice = services_.dialog.run(request);
+  }
+  if (!choice) {
+    AgentStatus::jobDone(request.documentName, "not printed: the print dialog was cancelled");
+    return false;
+  }
   printer = choice->printerName;
   // Only what the user changed overrides the job: an untouched field keeps the queue's own
   // default where the job set none.
@@ -200,11 +216,13 @@ void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
         if (showProgress) services_.progress.advance(sent);
       });
   if (showProgress) services_.progress.end();
-  if (!result.submitted) {
-    Diagnostics::say() << "printing failed: " << result.error;
-    JobFailure::report("print:" + printer, "\"" + options.jobName + "\" was not printed: " +
-                                               withoutFullStop(result.error) +
-                                               ". Check that the printer and its print service "
-                                               "are running, then print again.");
+  if (result.submitted) {
+    AgentStatus::jobDone(options.jobName, "printed on " + shownPrinter(printer));
+    return;
   }
+  Diagnostics::say() << "printing failed: " << result.error;
+  JobFailure::report("print:" + printer, "\"" + options.jobName + "\" was not printed: " +
+                                             withoutFullStop(result.error) +
+                                             ". Check that the printer and its print service "
+                                             "are running, then print again.");
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -155,6 +156,10 @@ TEST_F(WindowsTest, StatusItemBringsTheOptionsWindowUpFloating) {
   EXPECT_TRUE(about.isVisible());
   EXPECT_TRUE(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint))
       << "opened after the options window, at its level: never behind it";
+  delegate.showActivity("Last job: Tom & Jerry.pdf");
+  const QAction* activity = menu.actions().first();
+  EXPECT_FALSE(activity->isEnabled());
+  EXPECT_EQ(activity->text(), "Last job: Tom && Jerry.pdf") << "a document's & is no mnemonic";
 }
 
 TEST_F(WindowsTest, PrinterPromptNamesTheServerPrinterAndAnswers) {
