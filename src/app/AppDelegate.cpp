@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCursor>
 #include <QIcon>
@@ -25,6 +26,14 @@ void bringToFront(QWidget& window) {
   window.activateWindow();
 }
 
+// At the options window's level. Changing the flags of a shown window hides it, so a window
+// floats before it is shown.
+void floatAboveOthers(QWidget& window) {
+  if (!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+    window.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  }
+}
+
 }  // namespace
 
 AppDelegate::AppDelegate(const Paths& paths) : paths_(paths) { initResources(); }
@@ -40,6 +49,9 @@ void AppDelegate::awakeFromNib() {
                      [menu = outlets_.menuItem](QSystemTrayIcon::ActivationReason reason) {
                        if (reason == QSystemTrayIcon::Trigger) menu->popup(QCursor::pos());
                      });
+  }
+  for (QWidget* window : {outlets_.about, outlets_.serverOptions}) {
+    if (window != nullptr && !window->isVisible()) floatAboveOthers(*window);
   }
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
     Diagnostics::notice() << "no system tray on this desktop yet; the status item shows when "
@@ -67,16 +79,15 @@ void AppDelegate::quitApp() {
 }
 
 void AppDelegate::AboutPanel() {
-  if (outlets_.about != nullptr) bringToFront(*outlets_.about);
+  if (outlets_.about == nullptr) return;
+  floatAboveOthers(*outlets_.about);
+  bringToFront(*outlets_.about);
 }
 
 void AppDelegate::openOptionWindow() {
   QWidget* window = outlets_.optionsWindow;
   if (window == nullptr) return;
-  // Changing the flags of a shown window hides it, so the window floats before it is shown.
-  if (!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  }
+  floatAboveOthers(*window);
   bringToFront(*window);
 }
 
@@ -89,4 +100,18 @@ void AppDelegate::tellRunningWithoutTray(Notifier& notifier) {
               "Zelbrin Client again from the applications menu.",
       .failure = false,
   });
+}
+
+void AppDelegate::showActivity(const std::string& line) {
+  QMenu* menu = outlets_.menuItem;
+  if (menu == nullptr) return;
+  if (activity_ == nullptr) {
+    QAction* first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
+    activity_ = new QAction(menu);
+    activity_->setEnabled(false);
+    menu->insertAction(first, activity_);
+    menu->insertSeparator(first);
+  }
+  // A document's "&" is no mnemonic.
+  activity_->setText(QString::fromStdString(line).replace(QLatin1Char('&'), QStringLiteral("&&")));
 }

@@ -18,8 +18,8 @@
 #include "ui_AboutWindow.h"
 
 Application::Application()
-    : printDialog_([this](const std::string& name) { return printSystem_.queueFor(name); }),
-      savePanel_(paths_.documentsDirectory()),
+    : printDialog_([this](const std::string& name) { return printSystem_.queueFor(name); },
+                   [this](const std::string& queue) { return printSystem_.printerOfQueue(queue); }),
       about_(std::make_unique<QDialog>()),
       aboutUi_(std::make_unique<Ui::AboutWindow>()),
       util_(paths_),
@@ -68,6 +68,7 @@ Application::Application()
           .notifier = notifier_,
           .loginItems = loginItems_,
           .process = process_,
+          .progress = &progress_,
       }) {
   aboutUi_->setupUi(about_.get());
   aboutUi_->versionLabel->setText(
@@ -82,13 +83,21 @@ Application::Application()
       .menuItem = &statusMenu_,
       .optionsWindow = &optionsWindow_.window(),
       .about = about_.get(),
+      .serverOptions = &openLocalyServer_.serverOptionsWindow(),
   });
   openLocalyServer_.connectTo(serverLogin_);
   connectStatusMenu();
   viewPDF_.connectOutlets(pastboard_);
+  status_.onChange([this] {
+    appDelegate_.showActivity(status_.line());
+    // A job's window for the user takes the place of the progress of reading it.
+    if (status_.waitingForChoice()) progress_.end();
+  });
+  appDelegate_.showActivity(status_.line());
 }
 
-Application::~Application() = default;
+// The status outlives the windows its listener updates.
+Application::~Application() { status_.onChange({}); }
 
 std::unique_ptr<Clipboard> Application::chooseClipboard() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -113,14 +122,15 @@ std::unique_ptr<Clipboard> Application::chooseClipboard() {
 }
 
 void Application::connectStatusMenu() {
-  QObject::connect(statusMenu_.addAction(QStringLiteral("Options...")), &QAction::triggered,
+  QObject::connect(statusMenu_.addAction(QStringLiteral("&Options\u2026")), &QAction::triggered,
                    &statusMenu_, [this] { appDelegate_.openOptionWindow(); });
-  QObject::connect(statusMenu_.addAction(QStringLiteral("Server options…")), &QAction::triggered,
-                   &statusMenu_, [this] { openLocalyServer_.ServerOptionsOpenLocaly(); });
-  QObject::connect(statusMenu_.addAction(QStringLiteral("About Zelbrin Client")),
+  QObject::connect(statusMenu_.addAction(QStringLiteral("&Server options\u2026")),
+                   &QAction::triggered, &statusMenu_,
+                   [this] { openLocalyServer_.ServerOptionsOpenLocaly(); });
+  QObject::connect(statusMenu_.addAction(QStringLiteral("&About Zelbrin Client")),
                    &QAction::triggered, &statusMenu_, [this] { appDelegate_.AboutPanel(); });
   statusMenu_.addSeparator();
-  QObject::connect(statusMenu_.addAction(QStringLiteral("Quit Zelbrin Client")),
+  QObject::connect(statusMenu_.addAction(QStringLiteral("&Quit Zelbrin Client")),
                    &QAction::triggered, &statusMenu_, [this] { appDelegate_.quitApp(); });
 }
 

@@ -12,6 +12,7 @@
 #include "config/Log.h"
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/AgentStatus.h"
 #include "documents/DocumentCommands.h"
 #include "documents/OpenPrintJob.h"
 #include "documents/ServerLogin.h"
@@ -63,6 +64,9 @@ class Application {
  private:
   void connectStatusMenu();
   static std::unique_ptr<Clipboard> chooseClipboard();
+
+  // What the agent is doing, for the status menu: the parts report to it from the start.
+  AgentStatus status_;
 
   // Platform services.
   StandardPaths paths_;

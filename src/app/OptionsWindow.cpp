@@ -1,7 +1,11 @@
 #include "app/OptionsWindow.h"
 
 #include <QCheckBox>
+#include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTableWidget>
 #include <QWidget>
 
 #include "app/LaunchAtLoginController.h"
@@ -17,6 +21,19 @@ OptionsWindow::OptionsWindow()
   RedirectedFolder_ = std::make_unique<QtCheckBox>(*ui_->RedirectedFolder);
   theTable_ = std::make_unique<QtPairTable>(*ui_->theTable);
   alert_ = std::make_unique<QtAlert>(*window_);
+
+  // Escape closes the window, as it closes a dialog.
+  auto* close = new QShortcut(QKeySequence::Cancel, window_.get());
+  QObject::connect(close, &QShortcut::activated, window_.get(), &QWidget::close);
+  // The remove button acts on the selected pair: without one it has nothing to act on.
+  QTableWidget* table = ui_->theTable;
+  const auto followSelection = [table, button = ui_->removeButton] {
+    button->setEnabled(table->selectionModel()->hasSelection());
+  };
+  QObject::connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, table,
+                   followSelection);
+  QObject::connect(table->model(), &QAbstractItemModel::rowsRemoved, table, followSelection);
+  followSelection();
 }
 
 OptionsWindow::~OptionsWindow() = default;
@@ -43,6 +60,10 @@ void OptionsWindow::connectTo(TableViewControler& controller) {
       [&controller, box = RedirectedFolder_.get()] { controller.RedirectedFolder(*box); });
   QObject::connect(ui_->removeButton, &QPushButton::clicked, context,
                    [&controller] { controller.btn(); });
+  // Delete in the table removes the selected pair, as the button does.
+  auto* remove = new QShortcut(QKeySequence::Delete, ui_->theTable, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+  QObject::connect(remove, &QShortcut::activated, context, [&controller] { controller.btn(); });
 }
 
 void OptionsWindow::connectTo(LaunchAtLoginController& launchAtLogin) {

@@ -25,6 +25,8 @@ class TableViewControler {
   static constexpr std::string_view kDialog = "Dialog";
   static constexpr std::string_view kRedirectedFolder = "RedirectedFolder";
   static constexpr std::string_view kLog = "Log";
+  // Not a switch: the folder the last document was saved in, where the next save panel opens.
+  static constexpr std::string_view kSaveFolder = "SaveFolder";
   // The folder that the remote-desktop connection redirects, in the Documents folder.
   static constexpr std::string_view kRedirectedFolderName = "ZbDataDrive";
   static constexpr std::string_view kAlertMessageText = "Folder Redirection";

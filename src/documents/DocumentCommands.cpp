@@ -2,9 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
+#include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/AgentStatus.h"
 #include "core/AtomicFile.h"
 #include "core/Base64.h"
 #include "core/Crypto.h"
@@ -29,16 +33,81 @@ bool hasExtension(std::string_view name, std::string_view upperExtension) {
 }  // namespace
 
 std::optional<std::string> DocumentCommands::choosePlace(std::string_view documentName) {
-  return savePanel_.run(FileName::plain(documentName));
+  const std::string name = FileName::plain(documentName);
+  std::optional<std::string> path;
+  {
+    const AgentStatus::Choice waiting;
+    path = savePanel_.runIn(saveFolder(), name);
+  }
+  if (!path) AgentStatus::jobDone(name, "not saved: the save panel was cancelled");
+  return path;
+}
+
+std::string DocumentCommands::saveFolder() const {
+  const std::string folder =
+      TableViewControler::GetOptionsValue(paths_.documentsDirectory(),
+                                          TableViewControler::kSaveFolder)
+          .value_or("");
+  std::error_code error;
+  if (folder.empty() || !std::filesystem::is_directory(folder, error) || isAgentFolder(folder)) {
+    return {};
+  }
+  return folder;
+}
+
+namespace {
+
+// The path made absolute with its links resolved, without a trailing separator.
+std::optional<std::filesystem::path> resolved(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::path full = std::filesystem::weakly_canonical(path, error);
+  if (error) return std::nullopt;
+  if (full.filename().empty()) full = full.parent_path();
+  return full;
+}
+
+}  // namespace
+
+bool DocumentCommands::isAgentFolder(const std::string& folder) const {
+  const std::optional<std::filesystem::path> place = resolved(folder);
+  if (!place) return true;  // a folder that cannot be told apart from ours is not offered
+  const std::string documents = paths_.documentsDirectory();
+  std::vector<std::filesystem::path> own{
+      XMLUtil::supportFolder(documents),
+      documents + "/" + std::string(TableViewControler::kRedirectedFolderName)};
+  if (const std::optional<std::string> temporary = paths_.temporaryDirectory()) {
+    own.emplace_back(*temporary);
+  }
+  std::error_code error;
+  own.push_back(std::filesystem::temp_directory_path(error));
+  for (const std::filesystem::path& folderOfOurs : own) {
+    const std::optional<std::filesystem::path> ours = resolved(folderOfOurs);
+    if (!ours || ours->empty()) continue;
+    if (std::mismatch(ours->begin(), ours->end(), place->begin(), place->end()).first ==
+        ours->end()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void DocumentCommands::save(const std::string& path, std::string_view payload) {
-  if (AtomicFile::write(path, Base64::dataFromBase64String(payload))) return;
-  const std::string why = std::strerror(errno);
-  Diagnostics::error() << "the document was not saved";
   const std::size_t nameStart = path.rfind('/') + 1;  // 0 without a "/"
   const std::string name = path.substr(nameStart);
   const std::string folder = path.substr(0, nameStart);
+  if (AtomicFile::write(path, Base64::dataFromBase64String(payload))) {
+    const std::string saved = nameStart > 1 ? folder.substr(0, nameStart - 1) : folder;
+    const std::string documents = paths_.documentsDirectory();
+    if (!saved.empty() &&
+        TableViewControler::GetOptionsValue(documents, TableViewControler::kSaveFolder) != saved) {
+      XMLUtil util(paths_);
+      TableViewControler(paths_, util).WriteSettings(TableViewControler::kSaveFolder, saved);
+    }
+    AgentStatus::jobDone(name, "saved in " + saved);
+    return;
+  }
+  const std::string why = std::strerror(errno);
+  Diagnostics::error() << "the document was not saved";
   // The save panel has closed by now; without a notice the user would take it as saved.
   JobFailure::report("not-saved", "\"" + name + "\" was not saved in " + folder + ": " + why +
                                       ". Save it again, in another folder or under a shorter "
@@ -120,7 +189,9 @@ void DocumentCommands::openFile(const std::string& path, bool onShare) {
                                       "opened from the remote session.");
     return;
   }
-  if (!workspace_.openFile(path)) {
+  if (workspace_.openFile(path)) {
+    AgentStatus::jobDone(name, "opened");
+  } else {
     Diagnostics::error() << "the desktop could not open " << path;
     JobFailure::report("no-application", "\"" + name +
                                              "\" was not opened: no application on this computer "
@@ -136,7 +207,9 @@ void DocumentCommands::openLink(const std::string& link) {
                                       "\" was not opened: only http and https links are opened.");
     return;
   }
-  if (!workspace_.openUrl(link)) {
+  if (workspace_.openUrl(link)) {
+    AgentStatus::jobDone(Diagnostics::printable(link), "opened");
+  } else {
     Diagnostics::error() << "the desktop could not open " << Diagnostics::printable(link);
   }
 }

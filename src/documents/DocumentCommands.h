@@ -18,9 +18,12 @@ class DocumentCommands {
       : savePanel_(savePanel), workspace_(workspace), fileTypes_(fileTypes), paths_(paths) {}
 
   // Asks the user where to save a document of that name; nothing when the panel was cancelled.
+  // The panel opens in the folder last saved in, unless that is gone or one of the agent's own
+  // folders (support, redirected and temporary folders): then in the user's Downloads folder.
   std::optional<std::string> choosePlace(std::string_view documentName);
-  // Writes the Base64 payload, decoded and never decrypted, atomically to the path. A failure
-  // is the job's, told to the user with its cause.
+  // Writes the Base64 payload, decoded and never decrypted, atomically to the path, and
+  // remembers its folder for the next save. A failure is the job's, told to the user with its
+  // cause.
   void save(const std::string& path, std::string_view payload);
 
   // Writes the bytes into a private 0600 copy in the job temporary folder, under the document's
@@ -44,6 +47,10 @@ class DocumentCommands {
   static std::optional<std::string> AesCBCDecryption(std::string_view data);
 
  private:
+  // Where the save panel opens; empty leaves it to the panel.
+  std::string saveFolder() const;
+  // Whether the folder is, or lies inside, one the agent keeps its own files in.
+  bool isAgentFolder(const std::string& folder) const;
   // The copy's path; nothing, with what went wrong in problem, when it could not be written.
   std::optional<std::string> writeCopy(std::string_view documentName, std::string_view bytes,
                                        std::string& problem);

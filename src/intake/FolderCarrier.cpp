@@ -12,7 +12,8 @@ std::string FolderCarrier::folder() const {
   return paths_.documentsDirectory() + "/" + std::string(TableViewControler::kRedirectedFolderName);
 }
 
-std::optional<FolderCarrier::Job> FolderCarrier::ready() {
+std::optional<FolderCarrier::Job> FolderCarrier::ready(
+    const std::function<void(std::uint64_t size)>& aboutToRead) {
   const std::string base = folder() + "/";
   const std::optional<FileSystem::Stamp> marker =
       FileSystem::stamp(base + std::string(kReadyMarkerName));
@@ -37,11 +38,12 @@ std::optional<FolderCarrier::Job> FolderCarrier::ready() {
   hold_ = FileSystem::Hold::take(base + std::string(kReadyMarkerName), *marker);
   if (!hold_) return std::nullopt;  // another agent of this user carries it out
   Job job{.text = std::nullopt, .jobStamp = std::nullopt, .markerStamp = *marker};
-  if (const auto size = FileSystem::stamp(jobFile);
-      size && static_cast<std::uint64_t>(size->size) > JobLimits::maxJobTextBytes()) {
+  const std::optional<FileSystem::Stamp> size = FileSystem::stamp(jobFile);
+  if (size && static_cast<std::uint64_t>(size->size) > JobLimits::maxJobTextBytes()) {
     job.tooLarge = true;
     return job;
   }
+  if (size && aboutToRead) aboutToRead(static_cast<std::uint64_t>(size->size));
   // The remote side writes plain files; a link there would print whatever file it points to.
   if (std::optional<FileSystem::StampedContent> read =
           FileSystem::readRegularFileStamped(jobFile, false)) {

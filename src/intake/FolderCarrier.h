@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,7 +31,8 @@ class FolderCarrier {
   explicit FolderCarrier(const Paths& paths) : paths_(paths) {}
 
   // The ready job, unless there is none or it is the one whose files could not be removed.
-  std::optional<Job> ready();
+  // `aboutToRead` is told the job file's size before it is read.
+  std::optional<Job> ready(const std::function<void(std::uint64_t size)>& aboutToRead = {});
   // Removes the job file and then the marker, each only as it was when the job was read.
   void finish(const Job& job);
   std::string folder() const;

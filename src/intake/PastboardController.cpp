@@ -4,6 +4,7 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/AgentStatus.h"
 #include "core/Diagnostics.h"
 #include "core/JobFailure.h"
 #include "core/JobText.h"
@@ -15,6 +16,7 @@
 #include "ports/FolderWatch.h"
 #include "ports/LoginItems.h"
 #include "ports/Paths.h"
+#include "ports/PrintDialog.h"
 #include "ports/PrintSystem.h"
 #include "ports/Process.h"
 #include "ports/Ticker.h"
@@ -23,15 +25,16 @@
 
 namespace {
 
-// Ends a tick whichever way it leaves: the next tick may start, and a cancelled prompt does not
-// outlive the job it belonged to.
+// Ends a tick whichever way it leaves: the next tick may start, a cancelled prompt does not
+// outlive the job it belonged to, and the job's progress window goes.
 class TickScope {
  public:
-  TickScope(bool& running, bool& promptCancelled)
-      : running_(running), promptCancelled_(promptCancelled) {
+  TickScope(bool& running, bool& promptCancelled, ProgressIndicator* progress)
+      : running_(running), promptCancelled_(promptCancelled), progress_(progress) {
     running_ = true;
   }
   ~TickScope() {
+    if (progress_ != nullptr) progress_->end();
     promptCancelled_ = false;
     running_ = false;
   }
@@ -41,6 +44,7 @@ class TickScope {
  private:
   bool& running_;
   bool& promptCancelled_;
+  ProgressIndicator* progress_;
 };
 
 }  // namespace
@@ -100,7 +104,7 @@ void PastboardController::MonitorSharedFolder() {
   // A modal window of the running job is up, or the agent is on its way out.
   if (tickRunning_ || Shutdown::underway()) return;
   {
-    const TickScope scope(tickRunning_, services_.job.printerPromptCancelled);
+    const TickScope scope(tickRunning_, services_.job.printerPromptCancelled, services_.progress);
     const JobFailure::Scope failures;
     // Until a clipboard job is taken, replies (a prompt's cancel) answer what is there now.
     replies_.answering(services_.clipboard.takenByOthers());
@@ -118,7 +122,13 @@ void PastboardController::MonitorSharedFolder() {
       JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
     }
     clipboard_.keep();
-    notices_.jobEnded(failures.failure());
+    const std::optional<JobFailure::Failure>& failure = failures.failure();
+    notices_.jobEnded(failure);
+    // As CUPS last answered, whoever asked it during the tick.
+    AgentStatus::printServiceAnswers(services_.printSystem.serviceAnswered());
+    if (failure && !failure->jobCarriedOut && services_.printSystem.serviceAnswered()) {
+      AgentStatus::jobFailed(failure->message);
+    }
   }
   if (arrivedDuringTick_) {
     arrivedDuringTick_ = false;
@@ -126,8 +136,23 @@ void PastboardController::MonitorSharedFolder() {
   }
 }
 
+void PastboardController::pickingUp(std::uint64_t size) {
+  if (services_.progress == nullptr || size < ProgressIndicator::kWorthShowing) return;
+  services_.progress->begin("Reading a job of " + std::to_string(size >> 20) + " MB\u2026", 0);
+}
+
+void PastboardController::askSilentPrintService() {
+  if (services_.printSystem.serviceAnswered()) return;
+  // A frozen CUPS keeps each question waiting for seconds: not at every tick.
+  const auto now = std::chrono::steady_clock::now();
+  if (now < nextServiceQuestion_) return;
+  nextServiceQuestion_ = now + std::chrono::seconds(10);
+  services_.printSystem.printerNames();
+}
+
 void PastboardController::tick() {
-  const std::optional<FolderCarrier::Job> job = folder_.ready();
+  const std::optional<FolderCarrier::Job> job =
+      folder_.ready([this](std::uint64_t size) { pickingUp(size); });
   if (!job) {
     PrepareDataForPrint();
     return;
@@ -175,7 +200,11 @@ bool PastboardController::handleFolderJob(const std::optional<std::string>& text
 
 void PastboardController::PrepareDataForPrint() {
   std::optional<std::string> text = clipboard_.take();
-  if (!text) return;
+  if (!text) {
+    askSilentPrintService();
+    return;
+  }
+  pickingUp(text->size());
   replies_.answering(clipboard_.generation());
   const std::string keyword(JobText::keyword(*text));
   switch (JobText::classify(keyword)) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+
 #include "intake/ClipboardCarrier.h"
 #include "intake/ClipboardReplies.h"
 #include "intake/CommandDispatcher.h"
@@ -15,6 +18,7 @@ class Notifier;
 class Paths;
 class PrintJobProcess;
 class Process;
+class ProgressIndicator;
 class PrintSystem;
 class PrinterProcess;
 class PrinterPrompt;
@@ -53,6 +57,8 @@ class PastboardController {
     Notifier& notifier;
     LoginItems& loginItems;
     Process& process;
+    // Shows a large job from the moment it is picked up; none: no progress is shown.
+    ProgressIndicator* progress = nullptr;
   };
 
   // In the support folder: the digest of the last clipboard job carried out.
@@ -79,12 +85,18 @@ class PastboardController {
   bool handleFolderJob(const std::optional<std::string>& text);
   // Whether CUPS answers now; when it does not, the job is told to wait.
   bool printServiceAnswers();
+  // A large job is being picked up: its progress shows from now on, until the tick ends.
+  void pickingUp(std::uint64_t size);
+  // An idle tick asks a CUPS that did not answer again, now and then, so that the status line
+  // does not keep saying it is silent once it is back.
+  void askSilentPrintService();
   // Prints a user-defined job on its local printer; the clipboard is emptied after a PDF that
   // came from it.
   void sendUserDefined(const UserDefinedJob& job, Clipboard* pasteboard);
 
   Services services_;
   bool tickRunning_ = false;
+  std::chrono::steady_clock::time_point nextServiceQuestion_;
   bool arrivedDuringTick_ = false;
   ClipboardReplies replies_{services_.clipboard};
   FolderCarrier folder_{services_.paths};

@@ -8,11 +8,14 @@
 
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
+#include "core/AgentStatus.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
+#include "core/FileName.h"
 #include "core/JobFailure.h"
 #include "core/JobText.h"
 #include "core/TextValue.h"
+#include "core/Utf8.h"
 #include "ports/Clipboard.h"
 #include "ports/PrintSystem.h"
 #include "ports/PrinterPrompt.h"
@@ -98,7 +101,8 @@ std::optional<UserDefinedJob> PrinterPairing::userDefinedPdf(std::string_view ke
       tellStalePair(server, paired.name);
       pairs.deleteDataFromXMLFile(key);
     }
-  } else if (const std::optional<std::string> answer = usable(askForPrinter(server, false))) {
+  } else if (const std::optional<std::string> answer =
+                 usable(askForPrinter(server, false, result.name))) {
     // OK without a choice stores nothing, prints nothing, and the next job asks again.
     storePair(key, server, *answer);
     result.printer = answer;
@@ -213,24 +217,33 @@ void PrinterPairing::storePair(const std::string& key, std::string_view server,
                          "\"; the next job for \"" + std::string(server) + "\" asks again.");
 }
 
-std::optional<std::string> PrinterPairing::askForPrinter(std::string_view serverPrinter, bool raw) {
+std::optional<std::string> PrinterPairing::askForPrinter(std::string_view serverPrinter, bool raw,
+                                                         std::string_view documentName) {
   PrintSystem& printSystem = services_.printSystem;
   const auto canTake = [&](const std::string& name) {
     return !raw || printSystem.acceptsRaw(name);
   };
   const std::vector<std::string> names = printSystem.printerNames();
-  std::optional<std::string> preselected = printSystem.defaultPrinter();
+  const std::optional<std::string> defaultPrinter = printSystem.defaultPrinter();
+  std::optional<std::string> preselected = defaultPrinter;
   if (!preselected || std::find(names.begin(), names.end(), *preselected) == names.end() ||
       !canTake(*preselected)) {
     const auto found = std::find_if(names.begin(), names.end(), canTake);
     preselected = found == names.end() ? std::nullopt : std::optional<std::string>(*found);
   }
+  // The name as a queue would show it: the server's path to the file means nothing here.
+  const std::string document = Utf8::withoutControls(FileName::lastComponent(documentName));
+  services_.prompt.describeJob(document, defaultPrinter);
   services_.prompt.prepare(std::string(serverPrinter), preselected);
   RunModalWindow();
+  if (!usable(services_.job.selectedLocalPrinter)) {
+    AgentStatus::jobDone(raw ? "printer data" : document, "not printed: no printer was chosen");
+  }
   return services_.job.selectedLocalPrinter;
 }
 
 void PrinterPairing::RunModalWindow() {
+  const AgentStatus::Choice waiting;
   const PrinterPrompt::Answer answer = services_.prompt.run();
   if (answer.cancelled) {
     cancelBtn();

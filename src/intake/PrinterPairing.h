@@ -59,8 +59,10 @@ class PrinterPairing {
   std::optional<UserDefinedJob> userDefinedPdf(std::string_view keyword, std::string_view text);
   std::optional<UserDefinedJob> userDefinedDriver(std::string_view keyword, std::string_view text);
   // Asks the user for the local printer of a server printer, offering first one that can take
-  // the job; the answer also lands in the job values.
-  std::optional<std::string> askForPrinter(std::string_view serverPrinter, bool raw);
+  // the job, and naming the job's document (none for raw data); the answer also lands in the job
+  // values.
+  std::optional<std::string> askForPrinter(std::string_view serverPrinter, bool raw,
+                                           std::string_view documentName = {});
   // A printer name that a job may be sent to.
   static std::optional<std::string> usable(const std::optional<std::string>& name);
   struct Paired {

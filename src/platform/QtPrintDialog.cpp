@@ -1,6 +1,10 @@
 #include "platform/QtPrintDialog.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLayout>
 #include <QPageLayout>
 #include <QPageRanges>
 #include <QPageSize>
@@ -9,8 +13,12 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QSignalBlocker>
 #include <QStringList>
+#include <QWindow>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "core/Shutdown.h"
 
@@ -54,6 +62,44 @@ OptionList cupsOptionsOf(QPrinter& printer) {
   return options;
 }
 
+// Qt's dialog lists the queues under their CUPS names and works from the text of the entry
+// chosen there. The user gets the same entries under the names that the prompt and the pairs
+// use, in a list of ours in its place; Qt's list stays behind it, hidden, and follows the choice.
+void listPrintersByName(QPrintDialog& dialog, const QtPrintDialog::QueueResolver& printerOf) {
+  auto* queues = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+  QWidget* box = queues == nullptr ? nullptr : queues->parentWidget();
+  if (box == nullptr || box->layout() == nullptr) return;  // a Qt laid out otherwise: its names
+  auto* names = new QComboBox(box);
+  names->setObjectName(QStringLiteral("printerNames"));
+  const auto refill = [queues, names, printerOf] {
+    const QSignalBlocker quiet(names);
+    names->clear();
+    for (int i = 0; i < queues->count(); ++i) {
+      const QString queue = queues->itemText(i);
+      if (queue.isEmpty()) {
+        names->insertSeparator(i);
+        continue;
+      }
+      const std::optional<std::string> name = printerOf(queue.toStdString());
+      names->addItem(name ? QString::fromStdString(*name) : queue);
+    }
+    names->setCurrentIndex(queues->currentIndex());
+  };
+  refill();
+  QAbstractItemModel* model = queues->model();
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, names, refill);
+  QObject::connect(model, &QAbstractItemModel::rowsRemoved, names, refill);
+  QObject::connect(model, &QAbstractItemModel::modelReset, names, refill);
+  QObject::connect(model, &QAbstractItemModel::dataChanged, names, refill);
+  QObject::connect(names, &QComboBox::currentIndexChanged, queues, &QComboBox::setCurrentIndex);
+  QObject::connect(queues, &QComboBox::currentIndexChanged, names, &QComboBox::setCurrentIndex);
+  box->layout()->replaceWidget(queues, names);
+  queues->hide();
+  for (QLabel* label : box->findChildren<QLabel*>()) {
+    if (label->buddy() == queues) label->setBuddy(names);
+  }
+}
+
 }  // namespace
 
 std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& request) {
@@ -66,6 +112,7 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
   printer.setCopyCount(request.copies);
   printer.setCollateCopies(request.collate);
   printer.setDuplex(toQt(request.duplexMode));
+  if (request.pageCount) printer.setFromTo(1, *request.pageCount);
   // The job's paper as the starting point. Qt's page setup shows its orientation but starts on
   // the queue's default size whatever the printer holds.
   if (request.media) {
@@ -79,6 +126,12 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
   const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
 
   QPrintDialog dialog(&printer);
+  if (!request.documentName.empty()) {
+    dialog.setWindowTitle(
+        QStringLiteral("Print \u201c%1\u201d").arg(QString::fromStdString(request.documentName)));
+  }
+  if (request.pageCount) dialog.setMinMax(1, *request.pageCount);
+  if (printerOf_) listPrintersByName(dialog, printerOf_);
   dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
   dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
@@ -134,18 +187,36 @@ QtProgressIndicator::QtProgressIndicator() = default;
 QtProgressIndicator::~QtProgressIndicator() { end(); }
 
 void QtProgressIndicator::begin(const std::string& label, std::size_t total) {
-  end();
-  total_ = total == 0 ? 1 : total;
-  window_ = new Window;
-  window_->dialog.setLabelText(QString::fromStdString(label));
-  window_->dialog.setCancelButton(nullptr);  // CUPS has the job half-sent: no way back
-  window_->dialog.setRange(0, 1000);
-  window_->dialog.setMinimumDuration(500);
-  window_->dialog.setValue(0);
+  if (window_ == nullptr) {
+    window_ = new Window;
+    QProgressDialog& dialog = window_->dialog;
+    dialog.setWindowTitle(QStringLiteral("Zelbrin Client"));
+    dialog.setCancelButton(nullptr);  // CUPS has the job half-sent: no way back
+    // It goes when the job is done with, not when a bar is full: the job may be sent next.
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+  }
+  QProgressDialog& dialog = window_->dialog;
+  total_ = total;
+  dialog.setLabelText(QString::fromStdString(label));
+  // Without a total the bar shows that work goes on, not how far it is.
+  dialog.setRange(0, total == 0 ? 0 : 1000);
+  if (total != 0) dialog.setValue(0);
+  // The job is large and the work that follows holds the event loop: shown and painted now, not
+  // once the work is done. The display server maps a new window in its own time.
+  dialog.show();
+  QElapsedTimer waited;
+  waited.start();
+  while (!dialog.windowHandle()->isExposed() && waited.elapsed() < 500) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  dialog.repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtProgressIndicator::advance(std::size_t done) {
-  if (window_ == nullptr) return;
+  if (window_ == nullptr || total_ == 0) return;
   window_->dialog.setValue(static_cast<int>(done * 1000 / total_));
   // Paint, but let no click or tick start anything while the job is being sent.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -1,5 +1,6 @@
 #include "platform/QtPrinterPrompt.h"
 
+#include <QComboBox>
 #include <QDialog>
 
 #include "core/Shutdown.h"
@@ -7,6 +8,8 @@
 
 QtPrinterPrompt::QtPrinterPrompt() : HUDp_(std::make_unique<QDialog>()), ui_(new Ui::HUDp) {
   ui_->setupUi(HUDp_.get());
+  // The names come from the remote session and from CUPS: never read as markup.
+  ui_->promptText->setTextFormat(Qt::PlainText);
   // Asked in the middle of a job, often while the remote-desktop window covers the screen.
   HUDp_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
 }
@@ -18,19 +21,38 @@ void QtPrinterPrompt::onRestart(const std::function<void()>& restart) {
 QtPrinterPrompt::~QtPrinterPrompt() = default;
 
 void QtPrinterPrompt::setPrinters(const std::vector<std::string>& names) {
+  documentName_.clear();
   ui_->printersList->clear();
-  for (const std::string& name : names) ui_->printersList->addItem(QString::fromStdString(name));
+  for (const std::string& name : names) {
+    const QString printer = QString::fromStdString(name);
+    ui_->printersList->addItem(printer, printer);
+  }
   ui_->printersList->setCurrentIndex(names.empty() ? -1 : 0);
+}
+
+void QtPrinterPrompt::describeJob(const std::string& documentName,
+                                  const std::optional<std::string>& defaultPrinter) {
+  documentName_ = documentName;
+  QComboBox& list = *ui_->printersList;
+  for (int i = 0; i < list.count(); ++i) {
+    const QString printer = list.itemData(i).toString();
+    const bool isDefault = defaultPrinter && printer.toStdString() == *defaultPrinter;
+    list.setItemText(i, isDefault ? QStringLiteral("%1 (default)").arg(printer) : printer);
+  }
 }
 
 void QtPrinterPrompt::prepare(const std::string& serverPrinter,
                               const std::optional<std::string>& preselected) {
-  ui_->promptText->setText(QStringLiteral("Choose the local printer for \u201c%1\u201d")
-                               .arg(QString::fromStdString(serverPrinter)));
+  const QString server = QString::fromStdString(serverPrinter);
+  const QString job = documentName_.empty()
+                          ? QStringLiteral("A job")
+                          : QStringLiteral("\u201c%1\u201d").arg(QString::fromStdString(documentName_));
+  ui_->promptText->setText(QStringLiteral("%1 comes from the server printer \u201c%2\u201d, which "
+                                          "has no local printer yet. Choose the local printer "
+                                          "for its jobs.")
+                               .arg(job, server));
   ui_->printersList->setCurrentIndex(
-      preselected
-          ? ui_->printersList->findText(QString::fromStdString(*preselected), Qt::MatchExactly)
-          : -1);
+      preselected ? ui_->printersList->findData(QString::fromStdString(*preselected)) : -1);
 }
 
 PrinterPrompt::Answer QtPrinterPrompt::run() {
@@ -44,5 +66,6 @@ PrinterPrompt::Answer QtPrinterPrompt::run() {
   if (result != QDialog::Accepted) return Answer{.cancelled = true, .selected = {}};
   const int index = ui_->printersList->currentIndex();
   if (index < 0) return Answer{.cancelled = false, .selected = std::nullopt};
-  return Answer{.cancelled = false, .selected = ui_->printersList->itemText(index).toStdString()};
+  return Answer{.cancelled = false,
+                .selected = ui_->printersList->itemData(index).toString().toStdString()};
 }

@@ -2,11 +2,23 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include "core/Shutdown.h"
 
 std::optional<std::string> QtSavePanel::run(const std::string& suggestedName) {
-  QFileDialog panel(nullptr, QStringLiteral("Save panel"), QString::fromStdString(startFolder_));
+  return runIn({}, suggestedName);
+}
+
+std::optional<std::string> QtSavePanel::runIn(const std::string& startFolder,
+                                              const std::string& suggestedName) {
+  QString folder = QString::fromStdString(startFolder);
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (!QFileInfo(folder).isDir()) folder = QDir::homePath();
+  }
+  QFileDialog panel(nullptr, QStringLiteral("Save panel"), folder);
   panel.setAcceptMode(QFileDialog::AcceptSave);
   panel.setFileMode(QFileDialog::AnyFile);
   panel.setOption(QFileDialog::ShowDirsOnly, false);

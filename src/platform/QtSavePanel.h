@@ -4,9 +4,7 @@
 
 class QtSavePanel final : public SavePanel {
  public:
-  explicit QtSavePanel(std::string startFolder) : startFolder_(std::move(startFolder)) {}
   std::optional<std::string> run(const std::string& suggestedName) override;
-
- private:
-  std::string startFolder_;
+  std::optional<std::string> runIn(const std::string& startFolder,
+                                   const std::string& suggestedName) override;
 };

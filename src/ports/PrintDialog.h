@@ -16,6 +16,8 @@ struct PrintDialogRequest {
   bool pageSetup = false;         // offer the paper settings too
   bool bringToFront = false;      // raise and activate above the user's other windows
   std::optional<PageSize> media;  // the job's paper; nothing leaves it to the queue
+  std::string documentName;       // named in the title; may be empty
+  std::optional<int> pageCount;   // the page range goes up to it; nothing when it is not known
 };
 
 // What the user chose.
@@ -37,10 +39,14 @@ class PrintDialog {
   virtual std::optional<PrintDialogChoice> run(const PrintDialogRequest& request) = 0;
 };
 
-// Shows how far a large document has gone to the printing system.
+// Shows how far a large job has got: read, then sent to the printing system.
 class ProgressIndicator {
  public:
+  // Below this a job is read and sent before a progress window could even be seen.
+  static constexpr std::size_t kWorthShowing = 4 * 1024 * 1024;
+
   virtual ~ProgressIndicator() = default;
+  // Shows the window, or relabels the one that is up. A total of 0: how far is not known.
   virtual void begin(const std::string& label, std::size_t total) = 0;
   virtual void advance(std::size_t done) = 0;
   virtual void end() = 0;

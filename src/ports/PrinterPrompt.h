@@ -15,6 +15,11 @@ class PrinterPrompt {
   virtual ~PrinterPrompt() = default;
   // Replaces the printer list (in the order given) and selects the first entry.
   virtual void setPrinters(const std::vector<std::string>& names) = 0;
+  // The job that asks, told before prepare(): its document's name (empty where it has none, as
+  // raw printer data) and the default printer, which the list marks. The answer stays the
+  // printer's name.
+  virtual void describeJob(const std::string& /*documentName*/,
+                           const std::optional<std::string>& /*defaultPrinter*/) {}
   // Names the server printer that the prompt asks about, and selects the local printer offered
   // first (nothing: no entry is selected).
   virtual void prepare(const std::string& serverPrinter,

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <exception>
+#include <limits>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -72,6 +73,17 @@ std::optional<PageSize> firstPageOf(QPDFObjectHandle pages) {
   return std::nullopt;
 }
 
+// What the page tree's root says, which costs nothing to read; counting the leaves would visit
+// every page of the document.
+std::optional<int> pageCountOf(QPDFObjectHandle pages) {
+  if (!pages.isDictionary()) return std::nullopt;
+  QPDFObjectHandle count = pages.getKey("/Count");
+  if (!count.isInteger()) return std::nullopt;
+  const long long value = count.getIntValue();
+  if (value < 1 || value > std::numeric_limits<int>::max()) return std::nullopt;
+  return static_cast<int>(value);
+}
+
 Reading readWith(std::string_view bytes, bool repair) {
   QPDF pdf;
   pdf.setSuppressWarnings(true);
@@ -83,12 +95,15 @@ Reading readWith(std::string_view bytes, bool repair) {
     // Damage qpdf cannot repair, a password: not a document to print.
     return {};
   }
+  Reading reading{true, std::nullopt, std::nullopt};
   try {
-    return {true, firstPageOf(pdf.getRoot().getKey("/Pages"))};
+    QPDFObjectHandle pages = pdf.getRoot().getKey("/Pages");
+    reading.pageCount = pageCountOf(pages);
+    reading.firstPageSize = firstPageOf(pages);
   } catch (const std::exception&) {
     // A loop in the objects on the way to page 1 costs only the size.
-    return {true, std::nullopt};
   }
+  return reading;
 }
 
 // Repair in a child process that is killed when its time is up: qpdf's repair of a broken
@@ -106,14 +121,15 @@ Reading readRepairedAside(std::string_view bytes, std::chrono::milliseconds budg
   if (child == 0) {
     ::close(ends[0]);
     const Reading reading = readWith(bytes, true);
-    const double answer[3] = {reading.readable ? 1.0 : 0.0,
+    const double answer[4] = {reading.readable ? 1.0 : 0.0,
                               reading.firstPageSize ? reading.firstPageSize->width : -1.0,
-                              reading.firstPageSize ? reading.firstPageSize->height : -1.0};
+                              reading.firstPageSize ? reading.firstPageSize->height : -1.0,
+                              static_cast<double>(reading.pageCount.value_or(0))};
     [[maybe_unused]] const ssize_t written = ::write(ends[1], answer, sizeof answer);
     ::_exit(0);
   }
   ::close(ends[1]);
-  double answer[3] = {0, -1, -1};
+  double answer[4] = {0, -1, -1, 0};
   pollfd ready{ends[0], POLLIN, 0};
   const bool answered = ::poll(&ready, 1, static_cast<int>(budget.count())) == 1 &&
                         ::read(ends[0], answer, sizeof answer) == sizeof answer;
@@ -128,6 +144,7 @@ Reading readRepairedAside(std::string_view bytes, std::chrono::milliseconds budg
   Reading reading;
   reading.readable = answer[0] == 1.0;
   if (answer[1] >= 0) reading.firstPageSize = PageSize{answer[1], answer[2]};
+  if (answer[3] >= 1) reading.pageCount = static_cast<int>(answer[3]);
   return reading;
 }
 

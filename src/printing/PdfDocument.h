@@ -15,6 +15,8 @@ struct Reading {
   // included); nothing when the document is unreadable, has no page, or page 1 has no usable
   // media box.
   std::optional<PageSize> firstPageSize;
+  // The page count the page tree states; nothing when it states none that makes sense.
+  std::optional<int> pageCount;
 };
 
 // Reads only the objects on the way to page 1, so the cost does not grow with the page count or

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "config/TableViewControler.h"
+#include "core/AgentStatus.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
 #include "core/FileName.h"
@@ -18,17 +19,20 @@
 
 namespace {
 
-// Below this a job reaches CUPS before a progress window could even be seen.
-constexpr std::size_t kProgressThreshold = 4 * 1024 * 1024;
-
 bool isDuplexMode(std::int32_t mode) { return mode >= 1 && mode <= 3; }
 
+// The document's name as users see it in their print queue and in our windows; empty when the
+// job names none.
+std::string shownName(const std::optional<std::string>& documentName) {
+  if (!documentName) return {};
+  // The server's path to the file means nothing here, and escape sequences would reach every
+  // terminal and queue window that shows it.
+  return Utf8::withoutControls(FileName::lastComponent(*documentName));
+}
+
 std::string jobNameFor(const std::optional<std::string>& documentName) {
-  if (!documentName || documentName->empty()) return "Zelbrin Client";
-  // Users see this in their print queue; the server's path to the file means nothing here, and
-  // escape sequences would reach every terminal and queue window that shows it.
-  const std::string base = Utf8::withoutControls(FileName::lastComponent(*documentName));
-  return base.empty() ? "Zelbrin Client" : base;
+  const std::string shown = shownName(documentName);
+  return shown.empty() ? "Zelbrin Client" : shown;
 }
 
 std::string withoutFullStop(std::string text) {
@@ -43,14 +47,17 @@ void notReadable(const std::string& name) {
                                        "read. Print it again from the remote session.");
 }
 
-// The dialog starts with the job's own settings.
+// The dialog starts with the job's own settings, and names and spans its document.
 void startFrom(const std::string& printer, const PrintOptions& options,
+               const std::optional<std::string>& documentName, const PdfDocument::Reading& pdf,
                PrintDialogRequest& dialog) {
   dialog.printerName = printer;
   dialog.copies = options.copies.value_or(1);
   dialog.collate = options.collate;
   dialog.duplexMode = options.duplexMode.value_or(1);
   dialog.media = options.media;
+  dialog.documentName = shownName(documentName);
+  dialog.pageCount = pdf.pageCount;
 }
 
 // The job's paper size from page 1. A document whose page 1 has no usable media box still
@@ -118,7 +125,7 @@ void PrinterProcess::printClipboardDocument(const ClipboardPrint& request, JobVa
     dialog.bringToFront = true;
   }
   if (show) {
-    startFrom(printer, options, dialog);
+    startFrom(printer, options, request.documentName, pdf, dialog);
     if (!askUser(dialog, printer, options)) return;
   }
   submit(printer, request.document, options);
@@ -157,7 +164,7 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
     bool go = true;
     if (show) {
       PrintDialogRequest dialog;
-      startFrom(printer, options, dialog);
+      startFrom(printer, options, settings.DocumentName, document, dialog);
       dialog.pageSetup = true;
       go = askUser(dialog, target, options);
     }
@@ -168,10 +175,25 @@ void PrinterProcess::SendToPrinter(const std::string& /*unused*/, Settings& sett
   settings.Job = std::string();
 }
 
+std::string PrinterProcess::shownPrinter(const std::string& printer) {
+  // The dialog's choice is a queue, "" is CUPS's default: named as the prompt and the pairs do.
+  const std::optional<std::string> name = printer.empty()
+                                              ? services_.printSystem.defaultPrinter()
+                                              : services_.printSystem.printerOfQueue(printer);
+  return name.value_or(printer.empty() ? "the default printer" : printer);
+}
+
 bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& printer,
                              PrintOptions& options) {
-  const std::optional<PrintDialogChoice> choice = services_.dialog.run(request);
-  if (!choice) return false;
+  std::optional<PrintDialogChoice> choice;
+  {
+    const AgentStatus::Choice waiting;
+    choice = services_.dialog.run(request);
+  }
+  if (!choice) {
+    AgentStatus::jobDone(request.documentName, "not printed: the print dialog was cancelled");
+    return false;
+  }
   printer = choice->printerName;
   // Only what the user changed overrides the job: an untouched field keeps the queue's own
   // default where the job set none.
@@ -186,7 +208,7 @@ bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& pri
 
 void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
                             const PrintOptions& options) {
-  const bool showProgress = pdf.size() >= kProgressThreshold;
+  const bool showProgress = pdf.size() >= ProgressIndicator::kWorthShowing;
   if (showProgress)
     services_.progress.begin("Sending " + options.jobName + " to the printer", pdf.size());
   const PrintSubmission result = services_.printSystem.printPdf(
@@ -194,11 +216,13 @@ void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
         if (showProgress) services_.progress.advance(sent);
       });
   if (showProgress) services_.progress.end();
-  if (!result.submitted) {
-    Diagnostics::error() << "printing failed: " << result.error;
-    JobFailure::report("print:" + printer, "\"" + options.jobName + "\" was not printed: " +
-                                               withoutFullStop(result.error) +
-                                               ". Check that the printer and its print service "
-                                               "are running, then print again.");
+  if (result.submitted) {
+    AgentStatus::jobDone(options.jobName, "printed on " + shownPrinter(printer));
+    return;
   }
+  Diagnostics::error() << "printing failed: " << result.error;
+  JobFailure::report("print:" + printer, "\"" + options.jobName + "\" was not printed: " +
+                                             withoutFullStop(result.error) +
+                                             ". Check that the printer and its print service "
+                                             "are running, then print again.");
 }

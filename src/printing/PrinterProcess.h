@@ -53,6 +53,8 @@ class PrinterProcess {
   // Shows the dialog; false when the user cancelled. Folds the user's choices into the options.
   bool askUser(const PrintDialogRequest& request, std::string& printer, PrintOptions& options);
   void submit(const std::string& printer, std::string_view pdf, const PrintOptions& options);
+  // A printer as users know it, for telling where a job went.
+  std::string shownPrinter(const std::string& printer);
 
   Services services_;
 };

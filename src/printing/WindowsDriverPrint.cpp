@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/AgentStatus.h"
 #include "core/AtomicFile.h"
 #include "core/Base64.h"
 #include "core/Diagnostics.h"
@@ -40,6 +41,7 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
   }
   switch (result.result) {
     case RawSubmission::Result::Submitted:
+      AgentStatus::jobDone("printer data", "sent to " + printerName);
       return;
     case RawSubmission::Result::NotAPrinter:
       Diagnostics::error()

@@ -3,7 +3,9 @@
 
 #include <random>
 
+#include "core/AgentStatus.h"
 #include "core/Base64.h"
+#include "core/Utf8.h"
 #include "core/Crypto.h"
 #include "send/JobTextComposer.h"
 #include "support/IntakeHarness.h"
@@ -489,6 +491,44 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
                                    !notice.failure;
                           }),
             1);
+}
+
+// The status menu's first entry follows the jobs: CUPS silent while a job waits for it, a job
+// waiting for the user's choice, then what became of the job, in one line of a menu.
+TEST_F(IntakeTest, TheStatusLineFollowsTheJobs) {
+  const AgentStatus status;
+  const std::string watching = status.line();
+  printSystem.down = true;
+  onClipboard(sent("ZelbrinDefault"));
+  const std::string silent = status.line();
+  EXPECT_NE(silent, watching);
+  printSystem.down = false;
+  onClipboard("copied text: the job no longer waits");
+  EXPECT_EQ(status.line(), watching) << "CUPS is back";
+
+  std::string whileAsked;
+  prompt.whileOpen = [&] { whileAsked = status.line(); };
+  prompt.answer.selected = "Label Printer";
+  onClipboard(userDefined("USERDEFINEDPDF*", "Zebra", kPdf));
+  EXPECT_NE(whileAsked, watching);
+  EXPECT_NE(whileAsked, silent);
+  const std::string printed = status.line();
+  EXPECT_NE(printed.find("report.pdf"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("Label Printer"), std::string::npos) << printed;
+
+  onClipboard(sent("ZelbrinPrinter", "not a PDF"));
+  EXPECT_NE(status.line(), printed);
+  EXPECT_NE(status.line().find("report.pdf"), std::string::npos) << "the failed job is named";
+
+  auto named = sent("ZelbrinDefault", makePdf(1, 1));
+  named.documentName.clear();
+  for (int euro = 0; euro < 100; ++euro) named.documentName += "\u20ac";
+  for (int shift = 0; shift < 3; ++shift) {
+    named.documentName.insert(0, "y");  // the cut falls on each byte of a character in turn
+    onClipboard(named);
+    EXPECT_TRUE(Utf8::isValid(status.line()));
+    EXPECT_LT(status.line().size(), 200U) << "one line of a menu";
+  }
 }
 
 }  // namespace

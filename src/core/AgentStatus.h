@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What the agent is doing, in the one line that heads the status menu: watching for jobs, a job
+// waiting for the user's choice in one of its windows, CUPS not answering, or what became of the
+// last job. The parts that know report here as it happens, and the menu listens. As with a
+// JobFailure scope, reports go to the holder that lives (the agent has one); without one they go
+// nowhere. Main thread only.
+class AgentStatus {
+ public:
+  AgentStatus();
+  ~AgentStatus();
+  AgentStatus(const AgentStatus&) = delete;
+  AgentStatus& operator=(const AgentStatus&) = delete;
+
+  // Whether CUPS answered when it was last asked.
+  static void printServiceAnswers(bool answers);
+  // What became of the job just carried out: its document (empty when it has no name) and the
+  // result, such as "printed on Office Laser".
+  static void jobDone(std::string_view document, std::string_view result);
+  // A job that was not carried out, by the message the user is told; its first clause says what
+  // happened to which document.
+  static void jobFailed(std::string_view message);
+
+  // While one lives, the running job waits for the user's answer in a window.
+  class Choice {
+   public:
+    Choice();
+    ~Choice();
+    Choice(const Choice&) = delete;
+    Choice& operator=(const Choice&) = delete;
+
+   private:
+    AgentStatus* status_;
+  };
+
+  std::string line() const;
+  bool waitingForChoice() const { return choices_ > 0; }
+  // `listener` runs whenever line() may have changed; one listener, replaced by the next.
+  void onChange(std::function<void()> listener) { listener_ = std::move(listener); }
+
+ private:
+  void changed() const;
+
+  AgentStatus* outer_;
+  bool serviceAnswers_ = true;
+  int choices_ = 0;
+  std::optional<std::string> lastJob_;
+  std::function<void()> listener_;
+};
