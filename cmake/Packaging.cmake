@@ -98,5 +98,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Used at run time without being linked: a CUPS scheduler to print on, GVfs (with its SMB
 # backend and FUSE paths) for files on Windows shares, xdg-open behind opening documents.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups, gvfs, gvfs-backends, gvfs-fuse, xdg-utils")
+# qt6-translations-l10n: Qt's own dialogs (print, save) in the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "cups, gvfs, gvfs-backends, gvfs-fuse, xdg-utils, qt6-translations-l10n")
 include(CPack)

@@ -12,6 +12,8 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config git
     # Qt 6 (Widgets, Network, DBus, Test, translations tools); libgl-dev for Qt6Gui's OpenGL target
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
+    # lupdate/lrelease for the program's translations, and Qt's own translations (its dialogs)
+    qt6-l10n-tools qt6-translations-l10n
     # Printing: libcups for the agent, cups/filters for the private test cupsd
     libcups2-dev cups cups-client cups-filters cups-ipp-utils ghostscript
     # Libraries

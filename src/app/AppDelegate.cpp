@@ -94,10 +94,15 @@ void AppDelegate::openOptionWindow() {
 void AppDelegate::tellRunningWithoutTray(Notifier& notifier) {
   if (QSystemTrayIcon::isSystemTrayAvailable()) return;
   notifier.notify(Notifier::Notice{
-      .title = "Zelbrin Client runs in the background",
-      .text = "This desktop has no system tray, so Zelbrin Client shows no icon; it prints the "
-              "jobs of your remote desktop session all the same. To open its options, start "
-              "Zelbrin Client again from the applications menu.",
+      .title = UserText("AppDelegate",
+                        QT_TRANSLATE_NOOP("AppDelegate", "Zelbrin Client runs in the background")),
+      .text = UserText("AppDelegate",
+                       QT_TRANSLATE_NOOP("AppDelegate",
+                                         "This desktop has no system tray, so Zelbrin Client "
+                                         "shows no icon; it prints the jobs of your remote "
+                                         "desktop session all the same. To open its options, "
+                                         "start Zelbrin Client again from the applications "
+                                         "menu.")),
       .failure = false,
   });
 }

@@ -14,6 +14,7 @@
 #include "core/JobFailure.h"
 #include "intake/MD5HashCompare.h"
 #include "platform/QtClipboard.h"
+#include "platform/QtTranslation.h"
 #include "platform/WaylandClipboard.h"
 #include "ui_AboutWindow.h"
 
@@ -71,8 +72,8 @@ Application::Application()
           .progress = &progress_,
       }) {
   aboutUi_->setupUi(about_.get());
-  aboutUi_->versionLabel->setText(
-      QStringLiteral("Version %1").arg(QCoreApplication::applicationVersion()));
+  aboutUi_->versionLabel->setText(QCoreApplication::translate("AboutWindow", "Version %1")
+                                      .arg(QCoreApplication::applicationVersion()));
 
   // Outlets and actions. The check boxes' first-start states (MappedSettings and
   // RedirectedFolder on, Dialog and Log off) come with the window.
@@ -89,11 +90,11 @@ Application::Application()
   connectStatusMenu();
   viewPDF_.connectOutlets(pastboard_);
   status_.onChange([this] {
-    appDelegate_.showActivity(status_.line());
+    appDelegate_.showActivity(status_.line(QtTranslation::translator()));
     // A job's window for the user takes the place of the progress of reading it.
     if (status_.waitingForChoice()) progress_.end();
   });
-  appDelegate_.showActivity(status_.line());
+  appDelegate_.showActivity(status_.line(QtTranslation::translator()));
 }
 
 // The status outlives the windows its listener updates.
@@ -122,16 +123,18 @@ std::unique_ptr<Clipboard> Application::chooseClipboard() {
 }
 
 void Application::connectStatusMenu() {
-  QObject::connect(statusMenu_.addAction(QStringLiteral("&Options\u2026")), &QAction::triggered,
-                   &statusMenu_, [this] { appDelegate_.openOptionWindow(); });
-  QObject::connect(statusMenu_.addAction(QStringLiteral("&Server options\u2026")),
-                   &QAction::triggered, &statusMenu_,
-                   [this] { openLocalyServer_.ServerOptionsOpenLocaly(); });
-  QObject::connect(statusMenu_.addAction(QStringLiteral("&About Zelbrin Client")),
-                   &QAction::triggered, &statusMenu_, [this] { appDelegate_.AboutPanel(); });
+  QObject::connect(statusMenu_.addAction(QCoreApplication::translate("StatusMenu", "&Options…")),
+                   &QAction::triggered, &statusMenu_, [this] { appDelegate_.openOptionWindow(); });
+  QObject::connect(
+      statusMenu_.addAction(QCoreApplication::translate("StatusMenu", "&Server options…")),
+      &QAction::triggered, &statusMenu_, [this] { openLocalyServer_.ServerOptionsOpenLocaly(); });
+  QObject::connect(
+      statusMenu_.addAction(QCoreApplication::translate("StatusMenu", "&About Zelbrin Client")),
+      &QAction::triggered, &statusMenu_, [this] { appDelegate_.AboutPanel(); });
   statusMenu_.addSeparator();
-  QObject::connect(statusMenu_.addAction(QStringLiteral("&Quit Zelbrin Client")),
-                   &QAction::triggered, &statusMenu_, [this] { appDelegate_.quitApp(); });
+  QObject::connect(
+      statusMenu_.addAction(QCoreApplication::translate("StatusMenu", "&Quit Zelbrin Client")),
+      &QAction::triggered, &statusMenu_, [this] { appDelegate_.quitApp(); });
 }
 
 void Application::start() {
@@ -160,7 +163,7 @@ void Application::start() {
   appDelegate_.applicationDidFinishLaunching();
   if (const auto& failure = startUp.failure()) {
     notifier_.notify(Notifier::Notice{
-        .title = "Zelbrin Client",
+        .title = UserText("Zelbrin Client"),
         .text = failure->message,
         .failure = !failure->jobCarriedOut,
         .aboutPrinter = failure->aboutPrinter,

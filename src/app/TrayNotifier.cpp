@@ -2,12 +2,14 @@
 
 #include "app/AppDelegate.h"
 #include "core/Diagnostics.h"
+#include "platform/QtTranslation.h"
 
 void TrayNotifier::notify(const Notifier::Notice& notice, const std::string& why) {
   QSystemTrayIcon* item = delegate_.statusItem();
   if (item == nullptr || !item->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()) {
     Diagnostics::warning() << "no notification service (" << why
-                           << ") and no tray: " << notice.title << ": " << notice.text;
+                           << ") and no tray: " << notice.title.english() << ": "
+                           << notice.text.english();
     return;
   }
   if (clickable_ != item) {
@@ -17,10 +19,10 @@ void TrayNotifier::notify(const Notifier::Notice& notice, const std::string& why
     clickable_ = item;
   }
   // A failure's balloon stays until it is clicked.
-  item->showMessage(QString::fromStdString(notice.title), QString::fromStdString(notice.text),
+  item->showMessage(QtTranslation::text(notice.title), QtTranslation::text(notice.text),
                     notice.failure ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information,
                     notice.failure ? 0 : 15000);
   Diagnostics::info() << "no notification service (" << why
-                      << "); told the user in a balloon of the tray icon: " << notice.title << ": "
-                      << notice.text;
+                      << "); told the user in a balloon of the tray icon: "
+                      << notice.title.english() << ": " << notice.text.english();
 }

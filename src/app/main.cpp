@@ -8,6 +8,7 @@
 #include "config/TableViewControler.h"
 #include "config/XMLUtil.h"
 #include "core/Diagnostics.h"
+#include "platform/QtTranslation.h"
 #include "platform/QuitOnSignals.h"
 #include "platform/SingleInstance.h"
 #include "platform/StandardPaths.h"
@@ -107,6 +108,8 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("zelbrin-client"));
   // A tray agent: closing a window must not end it.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Before any window or notice: they are made in the user's language.
+  QtTranslation::load(app);
 
   // Two agents would carry out every clipboard job twice.
   SingleInstance instance(SingleInstance::runtimeFolder(), SingleInstance::displayName());

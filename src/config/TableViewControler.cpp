@@ -29,7 +29,16 @@ std::string keyString(std::string_view key) { return std::string(key); }
 // next start writes all four from the check boxes anyway.
 const XmlFile::Kind kSettingsFile{
     .what = "the settings file",
-    .afterwards = "the options are back at their defaults (set them again in the options window)",
+    .afterwards = QT_TRANSLATE_NOOP(
+        "JobFailure",
+        "the options are back at their defaults (set them again in the options window)"),
+    .movedAside = QT_TRANSLATE_NOOP("JobFailure",
+                                    "The settings file %1 could not be read (%2). It was moved to "
+                                    "%3; %4."),
+    .leftAsItIs = QT_TRANSLATE_NOOP("JobFailure",
+                                    "The settings file %1 cannot be read (%2) and cannot be moved "
+                                    "aside (%3); it is left as it is, and changes are not saved "
+                                    "until it is repaired or removed."),
     .salvage = nullptr,
 };
 
@@ -196,7 +205,7 @@ void TableViewControler::RedirectedFolderAlert() {
       Alert::Message{
           .messageText = std::string(kAlertMessageText),
           .informativeText = std::string(kAlertInformativeText),
-          .buttons = {"Ok"},
+          .buttons = {QT_TRANSLATE_NOOP("Alert", "Ok")},
       },
       [this, &alert](int returnCode) { alertDidEnd(alert, returnCode, nullptr); });
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/UserText.h"
 #include "ports/CheckBox.h"
 
 class Alert;
@@ -29,10 +30,12 @@ class TableViewControler {
   static constexpr std::string_view kSaveFolder = "SaveFolder";
   // The folder that the remote-desktop connection redirects, in the Documents folder.
   static constexpr std::string_view kRedirectedFolderName = "ZbDataDrive";
-  static constexpr std::string_view kAlertMessageText = "Folder Redirection";
-  static constexpr std::string_view kAlertInformativeText =
+  static constexpr std::string_view kAlertMessageText =
+      QT_TRANSLATE_NOOP("Alert", "Folder Redirection");
+  static constexpr std::string_view kAlertInformativeText = QT_TRANSLATE_NOOP(
+      "Alert",
       "\r For Folder Redirection to work please add redirected folder to Microsoft Remote Desktop "
-      "and reconnect to RDP session!";
+      "and reconnect to RDP session!");
 
   // The window's four check boxes (its outlets).
   struct CheckBoxes {

@@ -9,6 +9,7 @@
 #include "config/XmlFile.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
+#include "core/JobFailure.h"
 #include "core/Utf8.h"
 #include "ports/Paths.h"
 
@@ -126,9 +127,9 @@ bool isLetterOrMark(char16_t c) {
 
 // The pairs of a damaged pair file that were read whole: every one asked again would be another
 // prompt for the user.
-std::string salvagePairs(const pugi::xml_document& damaged, pugi::xml_document& fresh) {
+UserText salvagePairs(const pugi::xml_document& damaged, pugi::xml_document& fresh) {
   const pugi::xml_node root = damaged.document_element();
-  if (!root.first_attribute()) return "";
+  if (!root.first_attribute()) return {};
   for (const pugi::xml_node node : damaged.children()) {
     if (node.type() == pugi::node_declaration) fresh.append_copy(node);
   }
@@ -138,15 +139,29 @@ std::string salvagePairs(const pugi::xml_document& damaged, pugi::xml_document& 
     copy.append_attribute(attribute.name()).set_value(attribute.value());
     ++kept;
   }
-  return std::to_string(kept) +
-         (kept == 1 ? " printer pair that could still be read was kept"
-                    : " printer pairs that could still be read were kept") +
-         ", the others are asked for again at their next job";
+  return UserText(JobFailure::kContext,
+                  kept == 1 ? QT_TRANSLATE_NOOP("JobFailure",
+                                                "%1 printer pair that could still be read was "
+                                                "kept, the others are asked for again at their "
+                                                "next job")
+                            : QT_TRANSLATE_NOOP("JobFailure",
+                                                "%1 printer pairs that could still be read were "
+                                                "kept, the others are asked for again at their "
+                                                "next job"),
+                  {std::to_string(kept)});
 }
 
 const XmlFile::Kind kPairFile{
     .what = "the printer pair file",
-    .afterwards = "each server printer is paired again at its next job",
+    .afterwards =
+        QT_TRANSLATE_NOOP("JobFailure", "each server printer is paired again at its next job"),
+    .movedAside = QT_TRANSLATE_NOOP("JobFailure",
+                                    "The printer pair file %1 could not be read (%2). It was moved "
+                                    "to %3; %4."),
+    .leftAsItIs = QT_TRANSLATE_NOOP("JobFailure",
+                                    "The printer pair file %1 cannot be read (%2) and cannot be "
+                                    "moved aside (%3); it is left as it is, and changes are not "
+                                    "saved until it is repaired or removed."),
     .salvage = salvagePairs,
 };
 

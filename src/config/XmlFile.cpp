@@ -77,11 +77,6 @@ std::optional<std::string> moveAside(const std::string& path) {
   return std::nullopt;
 }
 
-std::string capitalised(std::string text) {
-  if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') text.front() -= 32;
-  return text;
-}
-
 // An unreadable file that cannot be moved either is told about once, not at every read.
 std::map<std::string, FileSystem::Stamp>& toldStuck() {
   static std::map<std::string, FileSystem::Stamp> told;
@@ -105,24 +100,25 @@ bool setAside(const std::string& path, const FileSystem::Stamp& stamp, const Kin
                                 "); it is left as it is, and changes are not saved until it is "
                                 "repaired or removed";
     Diagnostics::error() << message;
-    JobFailure::note("unreadable:" + path, capitalised(message) + ".");
+    JobFailure::note("unreadable:" + path, kind.leftAsItIs, {path, why, error});
     return true;
   }
   toldStuck().erase(path);
-  std::string kept;
+  UserText kept;
   if (damaged != nullptr && kind.salvage) {
     auto fresh = std::make_unique<pugi::xml_document>();
     kept = kind.salvage(*damaged, *fresh);
-    if (!kept.empty()) {
+    if (!kept.source.empty()) {
       write(path, *fresh);
       content.document = std::move(fresh);
     }
   }
   const std::string message = std::string(kind.what) + " " + path + " could not be read (" + why +
                               "). It was moved to " + *aside + "; " +
-                              std::string(kept.empty() ? kind.afterwards : kept);
+                              (kept.source.empty() ? kind.afterwards : kept.english());
   Diagnostics::warning() << message;
-  JobFailure::note("unreadable:" + path, capitalised(message) + ".");
+  if (kept.source.empty()) kept = UserText(JobFailure::kContext, kind.afterwards);
+  JobFailure::note("unreadable:" + path, kind.movedAside, {path, why, *aside, std::move(kept)});
   return true;
 }
 

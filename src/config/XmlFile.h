@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/UserText.h"
+
 // Reading and writing the agent's XML files. A file that is missing, empty or not a regular file
 // counts as missing. A file that stands there but cannot be read (not XML, damaged, nested deeper
 // or larger than any file of ours ever is, or not open to us) is never overwritten: it is moved
@@ -23,11 +25,16 @@ inline constexpr std::size_t kMaxDepth = 64;  // levels of elements, the root be
 // One of our files, as the user is told about it.
 struct Kind {
   std::string_view what;        // "the settings file"
-  std::string_view afterwards;  // what the user finds now, when nothing of the file was kept
+  // What the user finds now, when nothing of the file was kept; marked for translation.
+  const char* afterwards;
+  // The user's notes, marked QT_TRANSLATE_NOOP("JobFailure", …): the file %1 was moved aside
+  // (%2 why, %3 where to, %4 what the user finds now), or could not be (%2 why, %3 why not).
+  const char* movedAside;
+  const char* leftAsItIs;
   // Copies into fresh what of a damaged file's tree can still be trusted, and says in a few
-  // words what that was; "" when nothing was kept. The tree ends where the damage begins, and a
-  // value that the damage cut short is already gone from it. Without a salvage nothing is kept.
-  std::function<std::string(const pugi::xml_document& damaged, pugi::xml_document& fresh)> salvage;
+  // words what that was; empty when nothing was kept. The tree ends where the damage begins, and
+  // a value that the damage cut short is already gone from it. Without a salvage nothing is kept.
+  std::function<UserText(const pugi::xml_document& damaged, pugi::xml_document& fresh)> salvage;
 };
 
 struct Content {

@@ -6,6 +6,8 @@ namespace {
 
 AgentStatus* current = nullptr;
 
+constexpr const char* kContext = "AgentStatus";
+
 // A menu entry is one line of a sensible width; a document name may be anything.
 constexpr std::size_t kMaxLine = 120;
 
@@ -29,17 +31,24 @@ void AgentStatus::printServiceAnswers(bool answers) {
   current->changed();
 }
 
-void AgentStatus::jobDone(std::string_view document, std::string_view result) {
+void AgentStatus::jobDone(std::string_view document, const char* result,
+                          std::vector<UserText> arguments) {
   if (current == nullptr) return;
-  std::string line = "Last job: ";
-  if (!document.empty()) line.append(document).append(" \u2014 ");
-  current->lastJob_ = fitted(line.append(result));
+  UserText done(kContext, result, std::move(arguments));
+  current->lastJob_ =
+      document.empty()
+          ? UserText(kContext, QT_TRANSLATE_NOOP("AgentStatus", "Last job: %1"), {std::move(done)})
+          : UserText(kContext, QT_TRANSLATE_NOOP("AgentStatus", "Last job: %1 — %2"),
+                     {std::string(document), std::move(done)});
   current->changed();
 }
 
-void AgentStatus::jobFailed(std::string_view message) {
+void AgentStatus::jobFailed(const UserText& message) {
   if (current == nullptr) return;
-  current->lastJob_ = fitted("Last job: " + std::string(message.substr(0, message.find(": "))));
+  UserText happened = message;
+  happened.firstClause = true;
+  current->lastJob_ =
+      UserText(kContext, QT_TRANSLATE_NOOP("AgentStatus", "Last job: %1"), {std::move(happened)});
   current->changed();
 }
 
@@ -55,11 +64,17 @@ AgentStatus::Choice::~Choice() {
   status_->changed();
 }
 
-std::string AgentStatus::line() const {
-  if (choices_ > 0) return "A job waits for a choice";
-  if (!serviceAnswers_) return "CUPS is not answering";
-  if (lastJob_) return *lastJob_;
-  return "Watching the clipboard and the folder";
+std::string AgentStatus::line(const UserText::Translator& translate) const {
+  UserText text(kContext,
+                QT_TRANSLATE_NOOP("AgentStatus", "Watching the clipboard and the folder"));
+  if (choices_ > 0) {
+    text = UserText(kContext, QT_TRANSLATE_NOOP("AgentStatus", "A job waits for a choice"));
+  } else if (!serviceAnswers_) {
+    text = UserText(kContext, QT_TRANSLATE_NOOP("AgentStatus", "CUPS is not answering"));
+  } else if (lastJob_) {
+    text = *lastJob_;
+  }
+  return fitted(text.shown(translate));
 }
 
 void AgentStatus::changed() const {

@@ -4,6 +4,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/UserText.h"
 
 // What the agent is doing, in the one line that heads the status menu: watching for jobs, a job
 // waiting for the user's choice in one of its windows, CUPS not answering, or what became of the
@@ -20,11 +23,13 @@ class AgentStatus {
   // Whether CUPS answered when it was last asked.
   static void printServiceAnswers(bool answers);
   // What became of the job just carried out: its document (empty when it has no name) and the
-  // result, such as "printed on Office Laser".
-  static void jobDone(std::string_view document, std::string_view result);
+  // result, an English template marked QT_TRANSLATE_NOOP("AgentStatus", …) such as
+  // "printed on %1", with its arguments.
+  static void jobDone(std::string_view document, const char* result,
+                      std::vector<UserText> arguments = {});
   // A job that was not carried out, by the message the user is told; its first clause says what
   // happened to which document.
-  static void jobFailed(std::string_view message);
+  static void jobFailed(const UserText& message);
 
   // While one lives, the running job waits for the user's answer in a window.
   class Choice {
@@ -38,7 +43,8 @@ class AgentStatus {
     AgentStatus* status_;
   };
 
-  std::string line() const;
+  // The line in the user's language (English without `translate`), fitted to a menu.
+  std::string line(const UserText::Translator& translate = {}) const;
   bool waitingForChoice() const { return choices_ > 0; }
   // `listener` runs whenever line() may have changed; one listener, replaced by the next.
   void onChange(std::function<void()> listener) { listener_ = std::move(listener); }
@@ -49,6 +55,6 @@ class AgentStatus {
   AgentStatus* outer_;
   bool serviceAnswers_ = true;
   int choices_ = 0;
-  std::optional<std::string> lastJob_;
+  std::optional<UserText> lastJob_;
   std::function<void()> listener_;
 };

@@ -39,7 +39,10 @@ std::optional<std::string> DocumentCommands::choosePlace(std::string_view docume
     const AgentStatus::Choice waiting;
     path = savePanel_.runIn(saveFolder(), name);
   }
-  if (!path) AgentStatus::jobDone(name, "not saved: the save panel was cancelled");
+  if (!path) {
+    AgentStatus::jobDone(
+        name, QT_TRANSLATE_NOOP("AgentStatus", "not saved: the save panel was cancelled"));
+  }
   return path;
 }
 
@@ -103,15 +106,17 @@ void DocumentCommands::save(const std::string& path, std::string_view payload) {
       XMLUtil util(paths_);
       TableViewControler(paths_, util).WriteSettings(TableViewControler::kSaveFolder, saved);
     }
-    AgentStatus::jobDone(name, "saved in " + saved);
+    AgentStatus::jobDone(name, QT_TRANSLATE_NOOP("AgentStatus", "saved in %1"), {saved});
     return;
   }
   const std::string why = std::strerror(errno);
   Diagnostics::error() << "the document was not saved";
   // The save panel has closed by now; without a notice the user would take it as saved.
-  JobFailure::report("not-saved", "\"" + name + "\" was not saved in " + folder + ": " + why +
-                                      ". Save it again, in another folder or under a shorter "
-                                      "name.");
+  JobFailure::report("not-saved",
+                     QT_TRANSLATE_NOOP("JobFailure",
+                                       "\"%1\" was not saved in %2: %3. Save it again, in another "
+                                       "folder or under a shorter name."),
+                     {name, folder, why});
 }
 
 std::optional<std::string> DocumentCommands::copyFolder() {
@@ -125,16 +130,17 @@ std::optional<std::string> DocumentCommands::copyFolder() {
 
 std::optional<std::string> DocumentCommands::writeOpenCopy(std::string_view documentName,
                                                            std::string_view bytes) {
-  std::string problem;
+  UserText problem;
   return writeCopy(documentName, bytes, problem);
 }
 
 std::optional<std::string> DocumentCommands::writeCopy(std::string_view documentName,
-                                                       std::string_view bytes,
-                                                       std::string& problem) {
+                                                       std::string_view bytes, UserText& problem) {
   const std::optional<std::string> folder = copyFolder();
   if (!folder) {
-    problem = "there is no temporary folder to put it in";
+    problem =
+        UserText(JobFailure::kContext,
+                 QT_TRANSLATE_NOOP("JobFailure", "there is no temporary folder to put it in"));
     return std::nullopt;
   }
   std::string fileName = FileName::plain(documentName);
@@ -142,7 +148,9 @@ std::optional<std::string> DocumentCommands::writeCopy(std::string_view document
   if (hasExtension(fileName, "BAT")) fileName = fileName.substr(0, fileName.rfind('.')) + ".txt";
   const std::string copy = *folder + "/" + fileName;
   if (!AtomicFile::write(copy, bytes, 0600)) {
-    problem = "it could not be written to " + *folder + ": " + std::strerror(errno);
+    problem = UserText(JobFailure::kContext,
+                       QT_TRANSLATE_NOOP("JobFailure", "it could not be written to %1: %2"),
+                       {*folder, std::strerror(errno)});
     return std::nullopt;
   }
   return copy;
@@ -150,11 +158,11 @@ std::optional<std::string> DocumentCommands::writeCopy(std::string_view document
 
 std::optional<std::string> DocumentCommands::copyToOpen(std::string_view documentName,
                                                         std::string_view bytes) {
-  std::string problem;
+  UserText problem;
   std::optional<std::string> copy = writeCopy(documentName, bytes, problem);
   if (!copy) {
-    JobFailure::report(
-        "not-opened", "\"" + FileName::plain(documentName) + "\" was not opened: " + problem + ".");
+    JobFailure::report("not-opened", QT_TRANSLATE_NOOP("JobFailure", "\"%1\" was not opened: %2."),
+                       {FileName::plain(documentName), problem});
   }
   return copy;
 }
@@ -165,8 +173,9 @@ void DocumentCommands::open(const std::optional<std::string>& copy) {
                           "nothing opened";
     // Where the cause is known it was told already; only the first failure of a job is kept.
     JobFailure::report("not-opened",
-                       "A document was not opened: it did not decrypt, or it could not be written "
-                       "to the temporary folder.");
+                       QT_TRANSLATE_NOOP("JobFailure",
+                                         "A document was not opened: it did not decrypt, or it "
+                                         "could not be written to the temporary folder."));
     return;
   }
   if (hasExtension(*copy, "TXT")) {
@@ -184,18 +193,22 @@ void DocumentCommands::openFile(const std::string& path, bool onShare) {
   const std::string name(FileName::lastComponent(path));
   if (const std::optional<std::string> why = OpenPolicy::refusal(path, fileTypes_, !onShare)) {
     Diagnostics::warning() << "not opening " << path << ": " << *why;
-    JobFailure::report("refused", "\"" + name + "\" was not opened: " + *why +
-                                      ". Only PDF, pictures, text and office documents are "
-                                      "opened from the remote session.");
+    JobFailure::report("refused",
+                       QT_TRANSLATE_NOOP("JobFailure",
+                                         "\"%1\" was not opened: %2. Only PDF, pictures, text and "
+                                         "office documents are opened from the remote session."),
+                       {name, *why});
     return;
   }
   if (workspace_.openFile(path)) {
-    AgentStatus::jobDone(name, "opened");
+    AgentStatus::jobDone(name, QT_TRANSLATE_NOOP("AgentStatus", "opened"));
   } else {
     Diagnostics::error() << "the desktop could not open " << path;
-    JobFailure::report("no-application", "\"" + name +
-                                             "\" was not opened: no application on this computer "
-                                             "opens it. Install one for this kind of file.");
+    JobFailure::report("no-application",
+                       QT_TRANSLATE_NOOP("JobFailure",
+                                         "\"%1\" was not opened: no application on this computer "
+                                         "opens it. Install one for this kind of file."),
+                       {name});
   }
 }
 
@@ -203,12 +216,15 @@ void DocumentCommands::openLink(const std::string& link) {
   if (!OpenPolicy::isWebLink(link)) {
     Diagnostics::warning() << "not opening \"" << Diagnostics::printable(link)
                        << "\": only http and https links are opened";
-    JobFailure::report("refused", "The link \"" + Diagnostics::printable(link) +
-                                      "\" was not opened: only http and https links are opened.");
+    JobFailure::report("refused",
+                       QT_TRANSLATE_NOOP("JobFailure",
+                                         "The link \"%1\" was not opened: only http and https "
+                                         "links are opened."),
+                       {Diagnostics::printable(link)});
     return;
   }
   if (workspace_.openUrl(link)) {
-    AgentStatus::jobDone(Diagnostics::printable(link), "opened");
+    AgentStatus::jobDone(Diagnostics::printable(link), QT_TRANSLATE_NOOP("AgentStatus", "opened"));
   } else {
     Diagnostics::error() << "the desktop could not open " << Diagnostics::printable(link);
   }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/UserText.h"
+
 class FileTypes;
 class Paths;
 class SavePanel;
@@ -53,7 +55,7 @@ class DocumentCommands {
   bool isAgentFolder(const std::string& folder) const;
   // The copy's path; nothing, with what went wrong in problem, when it could not be written.
   std::optional<std::string> writeCopy(std::string_view documentName, std::string_view bytes,
-                                       std::string& problem);
+                                       UserText& problem);
 
   SavePanel& savePanel_;
   Workspace& workspace_;

@@ -56,7 +56,8 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
   settings.localMountPath = services_.paths.desktopDirectory();
   if (const std::optional<std::string> why = services_.shares.unavailable()) {
     Diagnostics::error() << "cannot reach " << shareUrl << ": " << *why;
-    JobFailure::report("no-shares", "\"" + shareUrl + "\" was not opened: " + *why + ".");
+    JobFailure::report("no-shares", QT_TRANSLATE_NOOP("JobFailure", "\"%1\" was not opened: %2."),
+                       {shareUrl, *why});
     return;
   }
   if (!IsDriveMounted(shareUrl)) {
@@ -73,9 +74,11 @@ void OpenPrintJob::OpenDocumentURL(Settings& settings) {
   if (!file) {
     Diagnostics::error() << "cannot read " << target.fileUrl() << "; nothing opened";
     JobFailure::report("share:" + shareUrl,
-                       "\"" + target.fileUrl() +
-                           "\" was not opened: the share could not be reached or the file is not "
-                           "there. Check the network and that the server lets you in.");
+                       QT_TRANSLATE_NOOP("JobFailure",
+                                         "\"%1\" was not opened: the share could not be reached "
+                                         "or the file is not there. Check the network and that "
+                                         "the server lets you in."),
+                       {target.fileUrl()});
     return;
   }
   services_.documents.openFile(*file, true);

@@ -67,9 +67,11 @@ std::optional<std::string> ClipboardCarrier::take() {
       Diagnostics::warning() << "the program that holds the clipboard has not handed its text over "
                             "for 30 s; a job on it waits until it does";
       JobFailure::report("clipboard-stuck",
-                         "The program that holds the clipboard (usually the remote-desktop "
-                         "client) has not handed its text over for 30 seconds. A job on it is "
-                         "not printed until it does; print again, or reconnect the session.");
+                         QT_TRANSLATE_NOOP("JobFailure",
+                                           "The program that holds the clipboard (usually the "
+                                           "remote-desktop client) has not handed its text over "
+                                           "for 30 seconds. A job on it is not printed until it "
+                                           "does; print again, or reconnect the session."));
     }
     return std::nullopt;
   }

@@ -9,8 +9,11 @@ void FailureNotices::jobEnded(const std::optional<JobFailure::Failure>& failure)
   if (told != lastTold_.end() && now - told->second < std::chrono::minutes(1)) return;
   lastTold_[failure->cause] = now;
   notifier_.notify(Notifier::Notice{
-      .title =
-          failure->jobCarriedOut ? "Zelbrin Client" : "Zelbrin Client: a job was not carried out",
+      .title = failure->jobCarriedOut
+                   ? UserText("Zelbrin Client")
+                   : UserText("FailureNotices",
+                              QT_TRANSLATE_NOOP("FailureNotices",
+                                                "Zelbrin Client: a job was not carried out")),
       .text = failure->message,
       .failure = !failure->jobCarriedOut,
       .aboutPrinter = failure->aboutPrinter,

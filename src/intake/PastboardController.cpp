@@ -119,7 +119,9 @@ void PastboardController::MonitorSharedFolder() {
     } catch (const std::exception& error) {
       // A job must never take the agent down; the timer goes on with the next tick.
       Diagnostics::error() << "job abandoned: " << error.what();
-      JobFailure::report("abandoned", std::string("A job was not carried out: ") + error.what());
+      JobFailure::report("abandoned",
+                         QT_TRANSLATE_NOOP("JobFailure", "A job was not carried out: %1"),
+                         {error.what()});
     }
     clipboard_.keep();
     const std::optional<JobFailure::Failure>& failure = failures.failure();
@@ -138,7 +140,11 @@ void PastboardController::MonitorSharedFolder() {
 
 void PastboardController::pickingUp(std::uint64_t size) {
   if (services_.progress == nullptr || size < ProgressIndicator::kWorthShowing) return;
-  services_.progress->begin("Reading a job of " + std::to_string(size >> 20) + " MB\u2026", 0);
+  services_.progress->begin(
+      UserText("PastboardController",
+               QT_TRANSLATE_NOOP("PastboardController", "Reading a job of %1 MB…"),
+               {std::to_string(size >> 20)}),
+      0);
 }
 
 void PastboardController::askSilentPrintService() {

@@ -55,10 +55,12 @@ void tellStalePair(std::string_view server, const std::optional<std::string>& pr
                      << Diagnostics::printable(server)
                      << "\" is no longer installed; the job is not printed and the next job "
                         "for it asks for a printer";
-  JobFailure::report("gone:" + local, "A job for \"" + std::string(server) +
-                                          "\" was not printed: its printer \"" + local +
-                                          "\" is no longer installed. Print again to choose "
-                                          "another printer.");
+  JobFailure::report("gone:" + local,
+                     QT_TRANSLATE_NOOP("JobFailure",
+                                       "A job for \"%1\" was not printed: its printer \"%2\" is "
+                                       "no longer installed. Print again to choose another "
+                                       "printer."),
+                     {std::string(server), local});
 }
 
 }  // namespace
@@ -182,9 +184,11 @@ PrinterPairing::Paired PrinterPairing::pairedPrinter(const std::string& key,
                        << Diagnostics::printable(server) << "\" is now called \""
                        << Diagnostics::printable(*now) << "\"; its jobs still go there";
     JobFailure::note("renamed:" + record->queue,
-                     "The printer \"" + stored + "\" is now called \"" + *now +
-                         "\" (another printer has the same description). Jobs for \"" +
-                         std::string(server) + "\" still print on it.");
+                     QT_TRANSLATE_NOOP("JobFailure",
+                                       "The printer \"%1\" is now called \"%2\" (another printer "
+                                       "has the same description). Jobs for \"%3\" still print on "
+                                       "it."),
+                     {stored, *now, std::string(server)});
     pairs.storePair(key, *record, *now);
     services_.tableView.populateTable();
   }
@@ -212,9 +216,10 @@ void PrinterPairing::storePair(const std::string& key, std::string_view server,
                      << "\" cannot be saved in " << folder << "/" << XMLUtil::kPairFileName
                      << " (" << why << "); this job uses it, the next one asks again";
   JobFailure::note("pairs-unsaved",
-                     "Printer choices cannot be saved in " + folder + " (" + why +
-                         "). This job prints on \"" + printer +
-                         "\"; the next job for \"" + std::string(server) + "\" asks again.");
+                   QT_TRANSLATE_NOOP("JobFailure",
+                                     "Printer choices cannot be saved in %1 (%2). This job prints "
+                                     "on \"%3\"; the next job for \"%4\" asks again."),
+                   {folder, why, printer, std::string(server)});
 }
 
 std::optional<std::string> PrinterPairing::askForPrinter(std::string_view serverPrinter, bool raw,
@@ -237,7 +242,8 @@ std::optional<std::string> PrinterPairing::askForPrinter(std::string_view server
   services_.prompt.prepare(std::string(serverPrinter), preselected);
   RunModalWindow();
   if (!usable(services_.job.selectedLocalPrinter)) {
-    AgentStatus::jobDone(raw ? "printer data" : document, "not printed: no printer was chosen");
+    AgentStatus::jobDone(raw ? "printer data" : document,
+                         QT_TRANSLATE_NOOP("AgentStatus", "not printed: no printer was chosen"));
   }
   return services_.job.selectedLocalPrinter;
 }

@@ -1,5 +1,6 @@
 #include "platform/DbusNotifier.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -11,6 +12,7 @@
 #include <QVariantMap>
 
 #include "core/Diagnostics.h"
+#include "platform/QtTranslation.h"
 
 namespace {
 
@@ -30,8 +32,7 @@ const QString kPrintersAction = QStringLiteral("printers");
 constexpr int kAnswerLimitMs = 10000;
 
 // Most services read the body as markup: a document name must not become a tag.
-QString bodyText(const std::string& text) {
-  QString body = QString::fromStdString(text);
+QString bodyText(QString body) {
   body.replace(QLatin1Char('&'), QLatin1String("&amp;"));
   body.replace(QLatin1Char('<'), QLatin1String("&lt;"));
   body.replace(QLatin1Char('>'), QLatin1String("&gt;"));
@@ -55,7 +56,7 @@ DbusNotifier::~DbusNotifier() {
   for (const auto& [watcher, notice] : pending_) {
     Diagnostics::warning() << "the notification service had not answered when Zelbrin Client "
                               "ended; the user may not have seen: "
-                           << notice.title << ": " << notice.text;
+                           << notice.title.english() << ": " << notice.text.english();
   }
 }
 
@@ -65,9 +66,10 @@ void DbusNotifier::notify(const Notice& notice) {
     fallback_(notice, "no session bus");
     return;
   }
-  const QString options = QStringLiteral("Options…");
+  const QString options = QCoreApplication::translate("DbusNotifier", "Options…");
   QStringList actions{QStringLiteral("default"), options, kOptionsAction, options};
-  if (notice.aboutPrinter) actions << kPrintersAction << QStringLiteral("Printer Settings…");
+  if (notice.aboutPrinter)
+    actions << kPrintersAction << QCoreApplication::translate("DbusNotifier", "Printer Settings…");
   // The desktop entry gives the service the program's name and icon, and ties the notice to it.
   const QString entry = QGuiApplication::desktopFileName();
   QVariantMap hints{{QStringLiteral("desktop-entry"), entry}};
@@ -76,8 +78,9 @@ void DbusNotifier::notify(const Notice& notice) {
 
   QDBusMessage call =
       QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-  call << kAppName << uint{0} << entry << QString::fromStdString(notice.title)
-       << bodyText(notice.text) << actions << hints << (notice.failure ? 0 : -1);
+  call << kAppName << uint{0} << entry << QtTranslation::text(notice.title)
+       << bodyText(QtTranslation::text(notice.text)) << actions << hints
+       << (notice.failure ? 0 : -1);
   auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerLimitMs), this);
   pending_.emplace(watcher, notice);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -97,7 +100,7 @@ void DbusNotifier::answered(QDBusPendingCallWatcher* watcher) {
   }
   shown_[reply.value()] = notice.aboutPrinter;
   Diagnostics::info() << "told the user (desktop notification " << reply.value()
-                      << "): " << notice.title << ": " << notice.text;
+                      << "): " << notice.title.english() << ": " << notice.text.english();
 }
 
 void DbusNotifier::actionInvoked(uint id, const QString& action) {

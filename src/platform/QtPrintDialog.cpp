@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "core/Shutdown.h"
+#include "platform/QtTranslation.h"
 
 namespace {
 
@@ -127,8 +128,8 @@ std::optional<PrintDialogChoice> QtPrintDialog::run(const PrintDialogRequest& re
 
   QPrintDialog dialog(&printer);
   if (!request.documentName.empty()) {
-    dialog.setWindowTitle(
-        QStringLiteral("Print \u201c%1\u201d").arg(QString::fromStdString(request.documentName)));
+    dialog.setWindowTitle(QCoreApplication::translate("QtPrintDialog", "Print “%1”")
+                              .arg(QString::fromStdString(request.documentName)));
   }
   if (request.pageCount) dialog.setMinMax(1, *request.pageCount);
   if (printerOf_) listPrintersByName(dialog, printerOf_);
@@ -186,7 +187,7 @@ QtProgressIndicator::QtProgressIndicator() = default;
 
 QtProgressIndicator::~QtProgressIndicator() { end(); }
 
-void QtProgressIndicator::begin(const std::string& label, std::size_t total) {
+void QtProgressIndicator::begin(const UserText& label, std::size_t total) {
   if (window_ == nullptr) {
     window_ = new Window;
     QProgressDialog& dialog = window_->dialog;
@@ -198,7 +199,7 @@ void QtProgressIndicator::begin(const std::string& label, std::size_t total) {
   }
   QProgressDialog& dialog = window_->dialog;
   total_ = total;
-  dialog.setLabelText(QString::fromStdString(label));
+  dialog.setLabelText(QtTranslation::text(label));
   // Without a total the bar shows that work goes on, not how far it is.
   dialog.setRange(0, total == 0 ? 0 : 1000);
   if (total != 0) dialog.setValue(0);

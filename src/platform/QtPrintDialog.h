@@ -28,7 +28,7 @@ class QtProgressIndicator final : public ProgressIndicator {
  public:
   QtProgressIndicator();
   ~QtProgressIndicator() override;
-  void begin(const std::string& label, std::size_t total) override;
+  void begin(const UserText& label, std::size_t total) override;
   void advance(std::size_t done) override;
   void end() override;
 

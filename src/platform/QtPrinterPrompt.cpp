@@ -1,6 +1,7 @@
 #include "platform/QtPrinterPrompt.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 
 #include "core/Shutdown.h"
@@ -37,7 +38,9 @@ void QtPrinterPrompt::describeJob(const std::string& documentName,
   for (int i = 0; i < list.count(); ++i) {
     const QString printer = list.itemData(i).toString();
     const bool isDefault = defaultPrinter && printer.toStdString() == *defaultPrinter;
-    list.setItemText(i, isDefault ? QStringLiteral("%1 (default)").arg(printer) : printer);
+    list.setItemText(
+        i, isDefault ? QCoreApplication::translate("QtPrinterPrompt", "%1 (default)").arg(printer)
+                     : printer);
   }
 }
 
@@ -45,11 +48,13 @@ void QtPrinterPrompt::prepare(const std::string& serverPrinter,
                               const std::optional<std::string>& preselected) {
   const QString server = QString::fromStdString(serverPrinter);
   const QString job = documentName_.empty()
-                          ? QStringLiteral("A job")
-                          : QStringLiteral("\u201c%1\u201d").arg(QString::fromStdString(documentName_));
-  ui_->promptText->setText(QStringLiteral("%1 comes from the server printer \u201c%2\u201d, which "
-                                          "has no local printer yet. Choose the local printer "
-                                          "for its jobs.")
+                          ? QCoreApplication::translate("QtPrinterPrompt", "A job")
+                          : QCoreApplication::translate("QtPrinterPrompt", "“%1”")
+                                .arg(QString::fromStdString(documentName_));
+  ui_->promptText->setText(QCoreApplication::translate("QtPrinterPrompt",
+                                                       "%1 comes from the server printer “%2”, "
+                                                       "which has no local printer yet. Choose "
+                                                       "the local printer for its jobs.")
                                .arg(job, server));
   ui_->printersList->setCurrentIndex(
       preselected ? ui_->printersList->findData(QString::fromStdString(*preselected)) : -1);

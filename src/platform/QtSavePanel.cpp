@@ -1,5 +1,6 @@
 #include "platform/QtSavePanel.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,7 +19,7 @@ std::optional<std::string> QtSavePanel::runIn(const std::string& startFolder,
     folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (!QFileInfo(folder).isDir()) folder = QDir::homePath();
   }
-  QFileDialog panel(nullptr, QStringLiteral("Save panel"), folder);
+  QFileDialog panel(nullptr, QCoreApplication::translate("QtSavePanel", "Save panel"), folder);
   panel.setAcceptMode(QFileDialog::AcceptSave);
   panel.setFileMode(QFileDialog::AnyFile);
   panel.setOption(QFileDialog::ShowDirsOnly, false);

@@ -7,6 +7,7 @@
 // A warning attached to a window (a sheet): it does not block, and reports when it is closed.
 class Alert {
  public:
+  // In English, each text marked QT_TRANSLATE_NOOP("Alert", …): the alert shows it translated.
   struct Message {
     std::string messageText;
     std::string informativeText;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "core/UserText.h"
 #include "ports/PrintSystem.h"
 
 // What the print dialog starts with.
@@ -47,7 +48,7 @@ class ProgressIndicator {
 
   virtual ~ProgressIndicator() = default;
   // Shows the window, or relabels the one that is up. A total of 0: how far is not known.
-  virtual void begin(const std::string& label, std::size_t total) = 0;
+  virtual void begin(const UserText& label, std::size_t total) = 0;
   virtual void advance(std::size_t done) = 0;
   virtual void end() = 0;
 };

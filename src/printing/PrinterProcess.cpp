@@ -42,9 +42,11 @@ std::string withoutFullStop(std::string text) {
 
 void notReadable(const std::string& name) {
   Diagnostics::error() << "the document is not a readable PDF; nothing printed";
-  JobFailure::report("unreadable", "\"" + name +
-                                       "\" was not printed: it is not a PDF document that can be "
-                                       "read. Print it again from the remote session.");
+  JobFailure::report("unreadable",
+                     QT_TRANSLATE_NOOP("JobFailure",
+                                       "\"%1\" was not printed: it is not a PDF document that can "
+                                       "be read. Print it again from the remote session."),
+                     {name});
 }
 
 // The dialog starts with the job's own settings, and names and spans its document.
@@ -191,7 +193,9 @@ bool PrinterProcess::askUser(const PrintDialogRequest& request, std::string& pri
     choice = services_.dialog.run(request);
   }
   if (!choice) {
-    AgentStatus::jobDone(request.documentName, "not printed: the print dialog was cancelled");
+    AgentStatus::jobDone(
+        request.documentName,
+        QT_TRANSLATE_NOOP("AgentStatus", "not printed: the print dialog was cancelled"));
     return false;
   }
   printer = choice->printerName;
@@ -210,19 +214,25 @@ void PrinterProcess::submit(const std::string& printer, std::string_view pdf,
                             const PrintOptions& options) {
   const bool showProgress = pdf.size() >= ProgressIndicator::kWorthShowing;
   if (showProgress)
-    services_.progress.begin("Sending " + options.jobName + " to the printer", pdf.size());
+    services_.progress.begin(
+        UserText("PrinterProcess", QT_TRANSLATE_NOOP("PrinterProcess", "Sending %1 to the printer"),
+                 {options.jobName}),
+        pdf.size());
   const PrintSubmission result = services_.printSystem.printPdf(
       printer, pdf, options, [&](std::size_t sent, std::size_t /*total*/) {
         if (showProgress) services_.progress.advance(sent);
       });
   if (showProgress) services_.progress.end();
   if (result.submitted) {
-    AgentStatus::jobDone(options.jobName, "printed on " + shownPrinter(printer));
+    AgentStatus::jobDone(options.jobName, QT_TRANSLATE_NOOP("AgentStatus", "printed on %1"),
+                         {shownPrinter(printer)});
     return;
   }
   Diagnostics::error() << "printing failed: " << result.error;
-  JobFailure::report("print:" + printer, "\"" + options.jobName + "\" was not printed: " +
-                                             withoutFullStop(result.error) +
-                                             ". Check that the printer and its print service "
-                                             "are running, then print again.");
+  // The reason comes from CUPS as it is.
+  JobFailure::report("print:" + printer,
+                     QT_TRANSLATE_NOOP("JobFailure",
+                                       "\"%1\" was not printed: %2. Check that the printer and "
+                                       "its print service are running, then print again."),
+                     {options.jobName, withoutFullStop(result.error)});
 }

@@ -35,13 +35,16 @@ void WindowsDriverPrint::printWindowsDriver(std::string_view rawData,
   }
   if (result.result != RawSubmission::Result::Submitted) {
     JobFailure::report("raw:" + printerName,
-                       "A job for \"" + printerName +
-                           "\" was not printed: the printer did not take it. Check that it is "
-                           "switched on and still installed, then print again.");
+                       QT_TRANSLATE_NOOP("JobFailure",
+                                         "A job for \"%1\" was not printed: the printer did not "
+                                         "take it. Check that it is switched on and still "
+                                         "installed, then print again."),
+                       {printerName});
   }
   switch (result.result) {
     case RawSubmission::Result::Submitted:
-      AgentStatus::jobDone("printer data", "sent to " + printerName);
+      AgentStatus::jobDone("printer data", QT_TRANSLATE_NOOP("AgentStatus", "sent to %1"),
+                           {printerName});
       return;
     case RawSubmission::Result::NotAPrinter:
       Diagnostics::error()

@@ -452,6 +452,30 @@ TEST_F(AgentTest, FailureNoticesReachTheNotificationServiceWithOrWithoutATray) {
             std::string::npos);
 }
 
+// In the desktop's language: the notices, the failures' among them, and the windows.
+TEST_F(AgentTest, NoticesAndWindowsFollowTheDesktopsLanguage) {
+  NotificationServer server;
+  ASSERT_TRUE(server.registered());
+  const std::vector<std::string> german{"LANG=de_DE.UTF-8", "LANGUAGE=de",
+                                        "LC_ALL=", "LC_MESSAGES="};
+  startAgent(german);
+  XMLUtil(FixedPaths(home.path())).addElementToXML("Zebra", "Alt");
+  sendToFolder({"--command", "USERDEFINEDDRIVER", "--server-printer", "Zebra", "--text", "x"});
+  ASSERT_TRUE(waitFor([&] { return server.calls().size() == 2; }, 10s)) << agent->standardError();
+  EXPECT_EQ(server.calls()[0].summary.toStdString(), "Zelbrin Client läuft im Hintergrund");
+  EXPECT_TRUE(server.calls()[1].body.startsWith(
+      "Ein Druckauftrag für „Zebra“ wurde nicht gedruckt: Sein Drucker „Alt“"))
+      << server.calls()[1].body.toStdString();
+
+  AgentProcess second(ZELBRIN_CLIENT_PATH, home.path(), {}, german);
+  EXPECT_TRUE(waitFor(
+      [] {
+        return runCommand("xwininfo -root -tree").find("Einstellungen\"") != std::string::npos;
+      },
+      5s))
+      << "the options window in German";
+}
+
 // The sender that newcomers are handed: a raw job, which the agent carries out without a reply
 // on the clipboard, is reported as handed over once it has been read; its options are its own.
 TEST(AgentSendTest, RawJobIsReportedHandedOverOnceReadAndOptionsAreOurs) {

@@ -227,7 +227,7 @@ struct ScriptedPrintDialog final : PrintDialog {
 };
 
 struct RecordingProgress final : ProgressIndicator {
-  void begin(const std::string& /*label*/, std::size_t /*total*/) override {}
+  void begin(const UserText& /*label*/, std::size_t /*total*/) override {}
   void advance(std::size_t /*done*/) override {}
   void end() override {}
 };
@@ -271,7 +271,7 @@ struct ScriptedSavePanel final : SavePanel {
 
 struct RecordingNotifier final : Notifier {
   void notify(const Notice& notice) override {
-    told.push_back(notice.text);
+    told.push_back(notice.text.english());
     notices.push_back(notice);
   }
   std::vector<std::string> told;

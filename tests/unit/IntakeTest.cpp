@@ -487,7 +487,8 @@ TEST_F(IntakeTest, ServerPrintersArePairedOnceForgottenWhenGoneAndNeverForced) {
   // Told as a note: the job was printed.
   EXPECT_EQ(std::count_if(notifier.notices.begin(), notifier.notices.end(),
                           [](const Notifier::Notice& notice) {
-                            return notice.text.find("cannot be saved") != std::string::npos &&
+                            return notice.text.english().find("cannot be saved") !=
+                                       std::string::npos &&
                                    !notice.failure;
                           }),
             1);

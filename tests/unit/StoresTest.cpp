@@ -190,7 +190,7 @@ TEST_F(StoresTest, PairFileKeepsOrderNeverReplacesAndSurvivesBrokenFiles) {
   const std::vector<fs::path> aside = setAside(pairFile());
   ASSERT_EQ(aside.size(), 1U);
   EXPECT_EQ(readFile(aside[0]), damaged);
-  EXPECT_NE(job.failure().value_or(JobFailure::Failure{}).message.find(aside[0].string()),
+  EXPECT_NE(job.failure().value_or(JobFailure::Failure{}).message.english().find(aside[0].string()),
             std::string::npos)
       << "the user is told where it went";
 }
