@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <memory>
 
 namespace QtTranslation {
 
@@ -14,24 +15,22 @@ void load(QCoreApplication& application) {
       {QStringLiteral("zelbrin-client"), QStringLiteral(":/i18n")},
       {QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)},
   };
-  // The user's languages in their order. English, the language the texts are written in, has no
-  // translation file, so it must end the search itself: someone who prefers English to German
-  // ("en_GB:de") would otherwise get German.
+  // The user's languages in their order; the first that we have, Qt's own dialogs following it.
+  // English, the language the texts are written in, has no translation file, so it must end the
+  // search itself: someone who prefers English to German ("en_GB:de") would otherwise get German.
   for (const QString& language : QLocale::system().uiLanguages()) {
     if (QLocale(language).language() == QLocale::English) return;
-    bool found = false;
-    for (const auto& [name, folder] : sources) {
-      auto* translator = new QTranslator(&application);
-      // This language only ("de_DE", else "de"): loading by locale would go on to the user's
-      // next languages.
-      if (translator->load(name + QLatin1Char('_') + QLocale(language).name(), folder)) {
-        QCoreApplication::installTranslator(translator);
-        found = true;
-      } else {
-        delete translator;
-      }
+    // This language only ("de_DE", else "de"): loading by locale would go on to the user's next
+    // languages.
+    const QString suffix = QLatin1Char('_') + QLocale(language).name();
+    auto own = std::make_unique<QTranslator>(&application);
+    if (!own->load(sources[0].first + suffix, sources[0].second)) continue;
+    QCoreApplication::installTranslator(own.release());
+    auto qt = std::make_unique<QTranslator>(&application);
+    if (qt->load(sources[1].first + suffix, sources[1].second)) {
+      QCoreApplication::installTranslator(qt.release());
     }
-    if (found) return;
+    return;
   }
 }
 
