@@ -81,8 +81,6 @@ bool DocumentCommands::isAgentFolder(const std::string& folder) const {
   if (const std::optional<std::string> temporary = paths_.temporaryDirectory()) {
     own.emplace_back(*temporary);
   }
-  std::error_code error;
-  own.push_back(std::filesystem::temp_directory_path(error));
   for (const std::filesystem::path& folderOfOurs : own) {
     const std::optional<std::filesystem::path> ours = resolved(folderOfOurs);
     if (!ours || ours->empty()) continue;

@@ -21,7 +21,8 @@ class DocumentCommands {
 
   // Asks the user where to save a document of that name; nothing when the panel was cancelled.
   // The panel opens in the folder last saved in, unless that is gone or one of the agent's own
-  // folders (support, redirected and temporary folders): then in the user's Downloads folder.
+  // folders (support, redirected, its private temporary folder): then in the user's Downloads
+  // folder.
   std::optional<std::string> choosePlace(std::string_view documentName);
   // Writes the Base64 payload, decoded and never decrypted, atomically to the path, and
   // remembers its folder for the next save. A failure is the job's, told to the user with its

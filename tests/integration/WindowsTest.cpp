@@ -246,7 +246,6 @@ TEST_F(WindowsTest, PrintDialogSpansTheDocumentAndNamesPrintersAsUsersKnowThem) 
 // The save panel opens where the user last saved, unless that is the folder jobs arrive in (or
 // another folder of the agent's own).
 TEST_F(WindowsTest, SavePanelOpensWhereTheUserLastSavedNeverInTheJobFolder) {
-  // Outside the temporary folders, which are the agent's too.
   const fs::path outside =
       fs::path(QDir::homePath().toStdString()) / ("saves-" + std::to_string(::getpid()));
   const struct Cleanup {
