@@ -36,8 +36,9 @@ class ClipboardOwnerWatch {
       clipboard_ = atom->atom;
       std::free(atom);
     }
-    first_ = current();
   }
+  // Once we have taken the clipboard.
+  void taken() { first_ = current(); }
   ~ClipboardOwnerWatch() { xcb_disconnect(connection_); }
   ClipboardOwnerWatch(const ClipboardOwnerWatch&) = delete;
   ClipboardOwnerWatch& operator=(const ClipboardOwnerWatch&) = delete;
@@ -235,16 +236,18 @@ int main(int argc, char* argv[]) {
   }
 
   const std::string jobText = JobTextComposer::compose(job, JobTextComposer::Channel::Clipboard);
-  QClipboard* board = QGuiApplication::clipboard();
-  board->setText(QString::fromStdString(jobText), QClipboard::Clipboard);
   // On X11 the text lives in this process: stay until another program (the agent's reply)
   // takes the clipboard over, or the time runs out. Qt may ignore the selection-clear event
   // when the new owner's timestamp looks older than ours, so the X server itself is asked who
-  // owns the clipboard.
-  QCoreApplication::processEvents();
+  // owns the clipboard. Reads are watched from before the text is offered: one that comes at
+  // once must count.
   ClipboardOwnerWatch owner;
   ReadWatch reads(owner.atom("TARGETS"));
   app.installNativeEventFilter(&reads);
+  QClipboard* board = QGuiApplication::clipboard();
+  board->setText(QString::fromStdString(jobText), QClipboard::Clipboard);
+  QCoreApplication::processEvents();
+  owner.taken();
   // Raw printer data and unknown commands are carried out without a reply: for those, a
   // finished read is all there is to wait for.
   const bool replies = JobTextComposer::agentRepliesOnClipboard(job.command);
