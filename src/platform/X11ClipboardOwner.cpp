@@ -135,7 +135,7 @@ void X11ClipboardOwner::answer(const void* event) {
                       request->target == text_atom_ || request->target == plain_ ||
                       request->target == plainUtf8_)) {
     // Our replies are a few bytes of ASCII, which every one of these types holds as they are.
-    const xcb_atom_t type = request->target == XCB_ATOM_STRING ? XCB_ATOM_STRING : utf8_;
+    const xcb_atom_t type = request->target == XCB_ATOM_STRING ? xcb_atom_t{XCB_ATOM_STRING} : utf8_;
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, request->requestor, property, type, 8,
                         static_cast<uint32_t>(text_->size()), text_->data());
     notify.property = property;

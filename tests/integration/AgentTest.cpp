@@ -226,7 +226,7 @@ void closePrompt() {
   const auto atom = [&](const char* name) {
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr);
-    const xcb_atom_t value = reply != nullptr ? reply->atom : XCB_ATOM_NONE;
+    const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     std::free(reply);
     return value;
   };
@@ -347,7 +347,7 @@ TEST_F(AgentTest, APairKeepsItsQueueWhenAnotherQueueTakesItsName) {
                             .c_str()),
             0);
   EXPECT_NE(printedOn("second").find("/zelbrin-raw"), std::string::npos) << agent->standardError();
-  std::system("lpadmin -x zelbrin-copy");
+  EXPECT_EQ(std::system("lpadmin -x zelbrin-copy"), 0);
 }
 
 // A system tray on the X server: the owner of the _NET_SYSTEM_TRAY_S0 selection, announced to
