@@ -48,8 +48,9 @@ CupsPrintSystem::~CupsPrintSystem() {
         return true;
       },
       std::chrono::milliseconds(1000));
-  // Stopped before the receiver goes: nothing is delivered to it any more.
-  worker_.reset();
+  // Stopped before the receiver goes, nothing is delivered to it any more; work still on the
+  // thread meanwhile reaches the worker through worker_, which stays set until then.
+  worker_->stop();
 }
 
 std::string CupsPrintSystem::unreachable(const std::string& detail) const {
@@ -124,14 +125,9 @@ void CupsPrintSystem::checkForChanges() {
   }
 }
 
-int CupsPrintSystem::cancelLeftoverJobs() {
-  return worker_
-      ->ask<int>(
-          [server = worker_->server()](http_t* http, const CupsWorker::Relay&) {
-            return ::cancelLeftoverJobs(http, server);
-          },
-          kAnswerBudget)
-      .value_or(0);
+void CupsPrintSystem::cancelLeftoverJobs() {
+  // Nobody waits for it: the agent starts whatever CUPS does.
+  worker_->post([server = worker_->server()](http_t* http) { ::cancelLeftoverJobs(http, server); });
 }
 
 std::vector<std::string> CupsPrintSystem::printerNames() {

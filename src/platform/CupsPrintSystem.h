@@ -35,9 +35,9 @@ class CupsPrintSystem final : public PrintSystem {
   std::optional<std::string> queueFor(const std::string& printerName) override;
   std::optional<std::string> printerOfQueue(const std::string& queue) override;
 
-  // Cancels the jobs of ours that an agent ended between creating them and sending their
-  // document left in the queue; at start. Returns how many.
-  int cancelLeftoverJobs();
+  // Cancels, on the worker and without waiting, the jobs of ours that an agent ended between
+  // creating them and sending their document left in the queue; at start.
+  void cancelLeftoverJobs();
   // Asks CUPS for its events now instead of when it next wants to be asked.
   void checkForChanges();
 

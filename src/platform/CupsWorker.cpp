@@ -35,8 +35,10 @@ CupsWorker::CupsWorker(CupsServer server) : server_(std::move(server)), context_
   });
 }
 
-CupsWorker::~CupsWorker() {
-  QMetaObject::invokeMethod(context_, [this] { http_.reset(); }, Qt::QueuedConnection);
+CupsWorker::~CupsWorker() { stop(); }
+
+void CupsWorker::stop() {
+  // The connection goes with this object, once the thread has ended.
   thread_.quit();
   thread_.wait();
 }
@@ -68,9 +70,12 @@ bool CupsWorker::run(Work work, std::optional<std::chrono::milliseconds> budget)
     return true;
   }
   auto pending = std::make_shared<Pending>();
-  // Spin the caller's own event loop where it has one, so that it keeps answering.
+  // Spin the caller's own event loop where one runs, so that it keeps answering. Before the
+  // application's loop runs there is nothing to keep answering, and a quit (SIGTERM) taken in a
+  // loop of ours would be lost: the caller simply waits.
   const bool spin = QCoreApplication::instance() != nullptr &&
-                    QThread::currentThread()->eventDispatcher() != nullptr;
+                    QThread::currentThread()->eventDispatcher() != nullptr &&
+                    QThread::currentThread()->loopLevel() > 0;
   std::optional<QObject> waiter;
   std::optional<QEventLoop> loop;
   if (spin) {
@@ -101,6 +106,7 @@ bool CupsWorker::run(Work work, std::optional<std::chrono::milliseconds> budget)
       },
       Qt::QueuedConnection);
 
+  const auto start = std::chrono::steady_clock::now();
   if (spin) {
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -112,16 +118,21 @@ bool CupsWorker::run(Work work, std::optional<std::chrono::milliseconds> budget)
         if (pending->done) break;
       }
       if (budget && !deadline.isActive()) break;
-      loop->exec();
+      // Once the application has been told to quit, no loop runs any more (exec returns at
+      // once): the rest of the wait is a plain one.
+      if (loop->exec() < 0) break;
     }
     const std::lock_guard lock(pending->mutex);
     pending->waiter = nullptr;
     pending->loop = nullptr;
-    return pending->done;
+    if (pending->done || (budget && !deadline.isActive())) return pending->done;
   }
   std::unique_lock lock(pending->mutex);
+  pending->callerBlocked = true;
   if (budget) {
-    pending->finished.wait_for(lock, *budget, [&] { return pending->done; });
+    const auto left = *budget - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start);
+    pending->finished.wait_for(lock, left, [&] { return pending->done; });
   } else {
     pending->finished.wait(lock, [&] { return pending->done; });
   }

@@ -43,6 +43,9 @@ class CupsWorker {
     return std::move(*result);
   }
 
+  // Ends the thread once the work under way is done; the destructor does it too.
+  void stop();
+
   // Runs the work on the worker thread later; nobody waits.
   void post(std::function<void(http_t*)> work);
   // Runs the function on the worker thread after the delay (for its periodic work).
