@@ -10,9 +10,13 @@ namespace {
 
 constexpr const char* kServerUri = "ipp://localhost/";
 // Events that change what the agent keeps. printer-state-changed comes with every job and
-// changes none of it; it is asked for so that a sequence gap never hides a change.
-constexpr const char* kEvents[] = {"printer-added", "printer-deleted", "printer-modified",
-                                   "printer-state-changed", "printer-config-changed"};
+// changes none of it; it is asked for so that a sequence gap never hides a change. CUPS keeps
+// subscriptions across a restart and the connection reconnects unseen, so a restart is known
+// by its own events.
+constexpr const char* kEvents[] = {"printer-added",         "printer-deleted",
+                                   "printer-modified",      "printer-state-changed",
+                                   "printer-config-changed", "server-started",
+                                   "server-restarted"};
 // A subscription of an agent that was killed goes away by itself.
 constexpr int kLeaseSeconds = 3600;
 // How often a silent CUPS is tried again; it cannot say.
