@@ -106,7 +106,8 @@ CupsKnowledge readKnowledge(http_t* http) {
                        knowledge.status == IPP_STATUS_ERROR_NOT_FOUND;
   if (!knowledge.answered) {
     // A request given up on after the timeout leaves errno's "Success" as its text.
-    if (knowledge.error.empty() || knowledge.error == "Success") knowledge.error = "it does not answer";
+    if (knowledge.error.empty() || knowledge.error == "Success")
+      knowledge.error = "it does not answer";
     cupsFreeDests(count, dests);
     return knowledge;
   }

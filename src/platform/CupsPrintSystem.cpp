@@ -36,7 +36,8 @@ std::string lastError() {
 
 CupsPrintSystem::CupsPrintSystem()
     : receiver_(std::make_unique<QObject>()),
-      watch_(std::make_shared<CupsWatch>()), worker_(std::make_unique<CupsWorker>(CupsServer{})) {
+      watch_(std::make_shared<CupsWatch>()),
+      worker_(std::make_unique<CupsWorker>(CupsServer{})) {
   knowledge_.answered = true;  // not asked yet: nothing says it is silent
 }
 
@@ -74,7 +75,8 @@ void CupsPrintSystem::apply(CupsKnowledge knowledge) {
     if (knowledge.answered) {
       Diagnostics::notice() << "the print service (CUPS) answers again";
     } else {
-      Diagnostics::warning() << unreachable(knowledge.error) << "; print jobs wait until it answers";
+      Diagnostics::warning() << unreachable(knowledge.error)
+                             << "; print jobs wait until it answers";
     }
   }
   knowledge_ = std::move(knowledge);
@@ -103,7 +105,8 @@ void CupsPrintSystem::watchOnWorker() {
     if (found) {
       if (!found->answered) worker_->dropConnection();
       QMetaObject::invokeMethod(
-          receiver_.get(), [this, knowledge = std::move(*found)]() mutable { apply(std::move(knowledge)); },
+          receiver_.get(),
+          [this, knowledge = std::move(*found)]() mutable { apply(std::move(knowledge)); },
           Qt::QueuedConnection);
     }
     watchOnWorker();
@@ -189,30 +192,29 @@ PrintSubmission CupsPrintSystem::printPdf(const std::string& printerName, std::s
 
   // The caller waits until CUPS has it all (each request is bounded by the connection's own
   // timeout), so the work may use the caller's buffer: a PDF can be large and is never copied.
-  const JobOutcome outcome =
-      *worker_->ask<JobOutcome>(
-          [&](http_t* http, const CupsWorker::Relay& relay) {
-            CupsOptions cupsOptions;
-            addPdfOptions(cupsOptions, options, queue.media);
-            const auto writeBody = [&](http_t* connection) -> std::optional<std::string> {
-              std::size_t sent = 0;
-              while (sent < pdf.size()) {
-                const std::size_t length = std::min(kChunkSize, pdf.size() - sent);
-                if (cupsWriteRequestData(connection, pdf.data() + sent, length) !=
-                    HTTP_STATUS_CONTINUE) {
-                  return lastError();
-                }
-                sent += length;
-                if (progress) relay([&progress, sent, total = pdf.size()] { progress(sent, total); });
-              }
-              return std::nullopt;
-            };
-            JobOutcome job = submitJob(http, worker_->server(), queue, options.jobName,
-                                       CUPS_FORMAT_PDF, cupsOptions, false, writeBody);
-            if (!job.submitted) worker_->dropConnection();
-            return job;
-          },
-          std::nullopt);
+  const JobOutcome outcome = *worker_->ask<JobOutcome>(
+      [&](http_t* http, const CupsWorker::Relay& relay) {
+        CupsOptions cupsOptions;
+        addPdfOptions(cupsOptions, options, queue.media);
+        const auto writeBody = [&](http_t* connection) -> std::optional<std::string> {
+          std::size_t sent = 0;
+          while (sent < pdf.size()) {
+            const std::size_t length = std::min(kChunkSize, pdf.size() - sent);
+            if (cupsWriteRequestData(connection, pdf.data() + sent, length) !=
+                HTTP_STATUS_CONTINUE) {
+              return lastError();
+            }
+            sent += length;
+            if (progress) relay([&progress, sent, total = pdf.size()] { progress(sent, total); });
+          }
+          return std::nullopt;
+        };
+        JobOutcome job = submitJob(http, worker_->server(), queue, options.jobName, CUPS_FORMAT_PDF,
+                                   cupsOptions, false, writeBody);
+        if (!job.submitted) worker_->dropConnection();
+        return job;
+      },
+      std::nullopt);
   if (!outcome.reachedCups) {
     result.error = unreachable(outcome.error);
     knowledge_.answered = false;  // asked afresh before the next job

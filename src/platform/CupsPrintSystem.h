@@ -54,6 +54,6 @@ class CupsPrintSystem final : public PrintSystem {
   CupsKnowledge knowledge_;
   bool loaded_ = false;
   std::unique_ptr<QObject> receiver_;  // on this thread: where the worker's findings are delivered
-  std::shared_ptr<CupsWatch> watch_;  // used on the worker thread only
+  std::shared_ptr<CupsWatch> watch_;   // used on the worker thread only
   std::unique_ptr<CupsWorker> worker_;
 };

@@ -25,11 +25,9 @@ std::string resourceOf(const std::string& uri) {
   return resource;
 }
 
-ipp_t* jobRequest(ipp_op_t op, const std::string& printerUri, const CupsServer& server,
-                  int jobId) {
+ipp_t* jobRequest(ipp_op_t op, const std::string& printerUri, const CupsServer& server, int jobId) {
   ipp_t* request = ippNewRequest(op);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
-               printerUri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri.c_str());
   if (jobId > 0) ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                server.user.c_str());
@@ -104,12 +102,11 @@ JobOutcome submitJob(http_t* http, const CupsServer& server, const CupsQueue& qu
 
 int cancelLeftoverJobs(http_t* http, const CupsServer& server) {
   if (http == nullptr) return 0;
-  static const char* const kWanted[] = {"job-id", "job-state", "number-of-documents",
-                                        "job-printer-uri", "job-name", kAgentJobAttribute};
+  static const char* const kWanted[] = {"job-id",          "job-state", "number-of-documents",
+                                        "job-printer-uri", "job-name",  kAgentJobAttribute};
   ipp_t* request = jobRequest(IPP_OP_GET_JOBS, "ipp://localhost/", server, 0);
   ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr,
-               "not-completed");
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(std::size(kWanted)), nullptr, kWanted);
   const IppMessage response(cupsDoRequest(http, request, "/jobs/"));
@@ -158,8 +155,8 @@ int cancelLeftoverJobs(http_t* http, const CupsServer& server) {
                             << Diagnostics::printable(leftover.name)
                             << "\"): an earlier run of the agent ended before sending its document";
     } else {
-      Diagnostics::warning() << "could not cancel the unfinished print job " << leftover.id
-                             << ": " << lastError();
+      Diagnostics::warning() << "could not cancel the unfinished print job " << leftover.id << ": "
+                             << lastError();
     }
   }
   return cancelled;

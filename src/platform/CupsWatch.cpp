@@ -13,10 +13,9 @@ constexpr const char* kServerUri = "ipp://localhost/";
 // changes none of it; it is asked for so that a sequence gap never hides a change. CUPS keeps
 // subscriptions across a restart and the connection reconnects unseen, so a restart is known
 // by its own events.
-constexpr const char* kEvents[] = {"printer-added",         "printer-deleted",
-                                   "printer-modified",      "printer-state-changed",
-                                   "printer-config-changed", "server-started",
-                                   "server-restarted"};
+constexpr const char* kEvents[] = {
+    "printer-added",          "printer-deleted", "printer-modified", "printer-state-changed",
+    "printer-config-changed", "server-started",  "server-restarted"};
 // A subscription of an agent that was killed goes away by itself.
 constexpr int kLeaseSeconds = 3600;
 // How often a silent CUPS is tried again; it cannot say.
@@ -56,8 +55,8 @@ bool CupsWatch::subscribe(http_t* http) {
                 kLeaseSeconds);
   const IppMessage response(cupsDoRequest(http, request, "/"));
   if (!response) return false;
-  if (ipp_attribute_t* id = ippFindAttribute(response.get(), "notify-subscription-id",
-                                             IPP_TAG_INTEGER)) {
+  if (ipp_attribute_t* id =
+          ippFindAttribute(response.get(), "notify-subscription-id", IPP_TAG_INTEGER)) {
     subscriptionId_ = ippGetInteger(id, 0);
     nextSequence_ = 1;
   }

@@ -29,7 +29,7 @@ CupsWorker::CupsWorker(CupsServer server) : server_(std::move(server)), context_
   thread_.start();
   // libcups keeps the server, the user and the encryption per thread.
   post([this](http_t*) {
-    cupsSetServer(server_.host.c_str());
+    cupsSetServer(server_.address().c_str());
     cupsSetUser(server_.user.c_str());
     cupsSetEncryption(server_.encryption);
   });

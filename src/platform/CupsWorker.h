@@ -34,11 +34,9 @@ class CupsWorker {
   std::optional<T> ask(std::function<T(http_t*, const Relay&)> work,
                        std::optional<std::chrono::milliseconds> budget) {
     auto result = std::make_shared<std::optional<T>>();
-    const bool done = run(
-        [result, work = std::move(work)](http_t* http, const Relay& relay) {
-          *result = work(http, relay);
-        },
-        budget);
+    const bool done = run([result, work = std::move(work)](
+                              http_t* http, const Relay& relay) { *result = work(http, relay); },
+                          budget);
     if (!done) return std::nullopt;
     return std::move(*result);
   }

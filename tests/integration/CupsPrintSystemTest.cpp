@@ -1,6 +1,5 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <QEventLoop>
