@@ -19,6 +19,9 @@ namespace {
 // Big enough to keep the transfer efficient, small enough for a smooth progress bar.
 constexpr std::size_t kChunkSize = 256 * 1024;
 
+// How long after CUPS last answered a job takes the kept knowledge as it is.
+constexpr std::chrono::seconds kFreshFor{2};
+
 // A question about the destinations waits no longer than one request may take.
 constexpr std::chrono::milliseconds kAnswerBudget{kSchedulerTimeoutMs};
 
@@ -79,12 +82,19 @@ void CupsPrintSystem::apply(CupsKnowledge knowledge) {
                              << "; print jobs wait until it answers";
     }
   }
+  if (knowledge.answered) heard_ = std::chrono::steady_clock::now();
   knowledge_ = std::move(knowledge);
   loaded_ = true;
 }
 
 const CupsKnowledge& CupsPrintSystem::knowledge() {
-  if (loaded_ && knowledge_.answered) return knowledge_;
+  if (loaded_ && knowledge_.answered) {
+    // A job that comes long after CUPS was last heard of first asks for its news: one request
+    // that both shows CUPS still answers (else the job waits, as it always did) and brings a
+    // printer added a moment ago, before CUPS's own interval for asking is up.
+    if (std::chrono::steady_clock::now() - heard_ >= kFreshFor) checkForChanges();
+    return knowledge_;
+  }
   const bool first = !loaded_;
   std::optional<CupsKnowledge> read = worker_->ask<CupsKnowledge>(
       [this, watch = watch_](http_t* http, const CupsWorker::Relay&) {
@@ -114,17 +124,24 @@ void CupsPrintSystem::watchOnWorker() {
 }
 
 void CupsPrintSystem::checkForChanges() {
-  std::optional<std::optional<CupsKnowledge>> found = worker_->ask<std::optional<CupsKnowledge>>(
+  using Look =
+      std::pair<std::optional<CupsKnowledge>, bool>;  // what changed; whether CUPS answered
+  std::optional<Look> look = worker_->ask<Look>(
       [this, watch = watch_](http_t* http, const CupsWorker::Relay&) {
         std::optional<CupsKnowledge> knowledge = watch->check(http);
-        if (knowledge && !knowledge->answered) worker_->dropConnection();
-        return knowledge;
+        if (!watch->reachable()) worker_->dropConnection();
+        return Look{std::move(knowledge), watch->reachable()};
       },
       kAnswerBudget);
-  if (!found) {
+  if (!look) {
     apply(silentNow());
-  } else if (*found) {
-    apply(std::move(**found));
+    return;
+  }
+  if (look->first) apply(std::move(*look->first));
+  if (look->second) {
+    heard_ = std::chrono::steady_clock::now();
+  } else if (knowledge_.answered) {
+    apply(silentNow());  // silent again, which the watch says only once
   }
 }
 
@@ -215,6 +232,7 @@ PrintSubmission CupsPrintSystem::printPdf(const std::string& printerName, std::s
         return job;
       },
       std::nullopt);
+  if (outcome.reachedCups) heard_ = std::chrono::steady_clock::now();
   if (!outcome.reachedCups) {
     result.error = unreachable(outcome.error);
     knowledge_.answered = false;  // asked afresh before the next job
@@ -307,6 +325,7 @@ RawSubmission CupsPrintSystem::printRaw(const std::string& printerName, const st
         return job;
       },
       std::nullopt);
+  if (outcome.reachedCups) heard_ = std::chrono::steady_clock::now();
   if (!outcome.reachedCups) {
     knowledge_.answered = false;
     return refuse(RawSubmission::Result::PrinterUnavailable, outcome.status,

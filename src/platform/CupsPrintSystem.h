@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "platform/CupsKnowledge.h"
@@ -53,6 +54,7 @@ class CupsPrintSystem final : public PrintSystem {
 
   CupsKnowledge knowledge_;
   bool loaded_ = false;
+  std::chrono::steady_clock::time_point heard_;  // when CUPS last answered
   std::unique_ptr<QObject> receiver_;  // on this thread: where the worker's findings are delivered
   std::shared_ptr<CupsWatch> watch_;   // used on the worker thread only
   std::unique_ptr<CupsWorker> worker_;

@@ -20,6 +20,8 @@ class CupsWatch {
   // gone (CUPS restarted); a silent CUPS returns a knowledge that says so, once. Nothing when
   // nothing changed.
   std::optional<CupsKnowledge> check(http_t* http);
+  // Whether CUPS answered the last look.
+  bool reachable() const { return reachable_; }
   // When CUPS wants to be asked again.
   std::chrono::seconds interval() const { return interval_; }
   // Ends the subscription (the agent ends).
