@@ -42,6 +42,11 @@ CupsPrintSystem::CupsPrintSystem()
       watch_(std::make_shared<CupsWatch>()),
       worker_(std::make_unique<CupsWorker>(CupsServer{})) {
   knowledge_.answered = true;  // not asked yet: nothing says it is silent
+  // Read at once, so that the first job finds it all known, then kept fresh.
+  worker_->post([this, watch = watch_](http_t* http) {
+    deliver(watch->reload(http));
+    watchOnWorker();
+  });
 }
 
 CupsPrintSystem::~CupsPrintSystem() {
@@ -95,7 +100,6 @@ const CupsKnowledge& CupsPrintSystem::knowledge() {
     if (std::chrono::steady_clock::now() - heard_ >= kFreshFor) checkForChanges();
     return knowledge_;
   }
-  const bool first = !loaded_;
   std::optional<CupsKnowledge> read = worker_->ask<CupsKnowledge>(
       [this, watch = watch_](http_t* http, const CupsWorker::Relay&) {
         CupsKnowledge knowledge = watch->reload(http);
@@ -104,20 +108,22 @@ const CupsKnowledge& CupsPrintSystem::knowledge() {
       },
       kAnswerBudget);
   apply(read ? std::move(*read) : silentNow());
-  if (first) watchOnWorker();
   return knowledge_;
 }
 
+void CupsPrintSystem::deliver(CupsKnowledge knowledge) {
+  if (!knowledge.answered) worker_->dropConnection();
+  QMetaObject::invokeMethod(
+      receiver_.get(),
+      [this, knowledge = std::move(knowledge)]() mutable { apply(std::move(knowledge)); },
+      Qt::QueuedConnection);
+}
+
 void CupsPrintSystem::watchOnWorker() {
-  // Runs on the worker: one look, its findings sent over, the next look when CUPS asks for it.
+  // One look, its findings sent over, the next look when CUPS asks for it.
   worker_->postLater(watch_->interval(), [this, watch = watch_](http_t* http) {
-    std::optional<CupsKnowledge> found = watch->check(http);
-    if (found) {
-      if (!found->answered) worker_->dropConnection();
-      QMetaObject::invokeMethod(
-          receiver_.get(),
-          [this, knowledge = std::move(*found)]() mutable { apply(std::move(knowledge)); },
-          Qt::QueuedConnection);
+    if (std::optional<CupsKnowledge> found = watch->check(http)) {
+      deliver(std::move(*found));
     }
     watchOnWorker();
   });

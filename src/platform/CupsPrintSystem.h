@@ -48,8 +48,9 @@ class CupsPrintSystem final : public PrintSystem {
   void apply(CupsKnowledge knowledge);
   // The answer when the caller's budget passed before CUPS said anything.
   CupsKnowledge silentNow() const;
-  // The idle look for events, on the worker; its findings reach this thread queued.
+  // Worker thread: the idle look for events, and its findings handed to this thread queued.
   void watchOnWorker();
+  void deliver(CupsKnowledge knowledge);
   std::string unreachable(const std::string& detail) const;
 
   CupsKnowledge knowledge_;
