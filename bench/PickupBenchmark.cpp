@@ -7,9 +7,17 @@
 // claims CLIPBOARD again for every text and answers on its own thread), so the measurement needs
 // no event loop here and the clock starts once the X server shows the claim. Folder jobs are
 // written as pjob.data and then the pjobd.data marker, each by rename, and the clock starts at
-// the marker's rename. It stops when the scheduler lists a new job.
+// the marker's rename. It stops when the scheduler lists a new job. The same documents are then
+// given to `lp`, measured the same way, as the yardstick of a plain CUPS client.
+//
+// Beside the times it counts the agent's requests to CUPS per job (from the scheduler's access
+// log, which the script has log every request; the benchmark's own Get-Jobs are left out), the
+// agent's CPU time per job, and its CPU time while idle.
 
 #include <cups/cups.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -21,6 +29,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,13 +59,17 @@ struct Options {
   fs::path documents;
   std::string agent = "(not named)";
   pid_t agentPid = 0;
+  fs::path accessLog;  // the scheduler's, logging every request
+  std::string lpPrinter = "zelbrin-raw";
+  int idleSeconds = 10;
   unsigned seed = std::random_device{}();
 };
 
 [[noreturn]] void usage(const char* self) {
   std::fprintf(stderr,
                "usage: %s [--jobs N] [--warm-up N] [--documents DIR] [--agent PATH] "
-               "[--agent-pid PID] [--seed N]\n",
+               "[--agent-pid PID] [--access-log FILE] [--lp-printer QUEUE] [--idle-seconds N] "
+               "[--seed N]\n",
                self);
   std::exit(2);
 }
@@ -80,6 +93,12 @@ Options parse(int argc, char* argv[]) {
         options.agent = value;
       } else if (arg == "--agent-pid") {
         options.agentPid = static_cast<pid_t>(std::stol(value));
+      } else if (arg == "--access-log") {
+        options.accessLog = value;
+      } else if (arg == "--lp-printer") {
+        options.lpPrinter = value;
+      } else if (arg == "--idle-seconds") {
+        options.idleSeconds = std::stoi(value);
       } else if (arg == "--seed") {
         options.seed = static_cast<unsigned>(std::stoul(value));
       } else {
@@ -165,6 +184,51 @@ bool alive(pid_t pid) {
   return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
+// The process's CPU time (user and system) in milliseconds; nothing when it cannot be read.
+std::optional<double> cpuMs(pid_t pid) {
+  if (pid <= 0) return std::nullopt;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return std::nullopt;
+  const std::size_t close = line.rfind(')');
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(line.substr(close + 2));
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  // Fields 3 to 13 come before utime (14) and stime (15).
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stoull(field);
+    if (i == 15) stime = std::stoull(field);
+  }
+  return static_cast<double>(utime + stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Requests the scheduler logged since the last look, but for Get-Jobs (this benchmark's own
+// polling; the agent sends none while it runs).
+class AccessLog {
+ public:
+  explicit AccessLog(fs::path path) : path_(std::move(path)) {
+    if (!path_.empty()) take();
+  }
+  bool usable() const { return !path_.empty() && fs::exists(path_); }
+  int take() {
+    std::ifstream log(path_);
+    log.seekg(offset_);
+    std::string line;
+    int count = 0;
+    while (std::getline(log, line)) {
+      if (log.eof()) break;  // a line being written
+      offset_ += static_cast<std::streamoff>(line.size() + 1);
+      if (line.find(" Get-Jobs ") == std::string::npos) ++count;
+    }
+    return count;
+  }
+
+ private:
+  fs::path path_;
+  std::streamoff offset_ = 0;
+};
+
 bool writeByRename(const fs::path& target, const std::string& content) {
   const fs::path partial = target.parent_path() / ("." + target.filename().string() + ".partial");
   {
@@ -183,12 +247,54 @@ struct Measurement {
   Outcome outcome;
   double ms = 0;
   int extraJobs = 0;  // further CUPS jobs that turned up before the next hand-over
+  int requests = 0;   // requests to CUPS from the hand-over until the next one
 };
 
 class Run {
  public:
   explicit Run(const Options& options)
-      : options_(options), random_(options.seed), drive_(options.documents / "ZbDataDrive") {}
+      : options_(options),
+        random_(options.seed),
+        drive_(options.documents / "ZbDataDrive"),
+        log_(options.accessLog),
+        lpFolder_(fs::temp_directory_path() / ("pickup-lp-" + std::to_string(::getpid()))) {
+    fs::create_directories(lpFolder_);
+  }
+  ~Run() {
+    std::error_code error;
+    fs::remove_all(lpFolder_, error);
+  }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  bool countsRequests() const { return log_.usable(); }
+  AccessLog& log() { return log_; }
+
+  // The same kind of document, given to lp; the clock starts as lp is started.
+  Measurement lpJob(int number) {
+    const fs::path file = lpFolder_ / ("pickup-lp-" + std::to_string(number) + ".pdf");
+    char label[96];
+    std::snprintf(label, sizeof label, "Pickup lp job %02d run %u", number, options_.seed);
+    if (!writeByRename(file, pdfNamed(label))) return {Outcome::Lost};
+    log_.take();
+    const std::string name = file.filename().string();
+    std::vector<std::string> args{"lp", "-s", "-d", options_.lpPrinter, "-t", name, file.string()};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const auto t0 = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "lp", nullptr, nullptr, argv.data(), environ) != 0) {
+      std::fprintf(stderr, "cannot start lp\n");
+      return {Outcome::Lost};
+    }
+    Measurement m = untilCupsHasIt(t0, 0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (m.outcome == Outcome::Printed) settle(m);
+    m.requests = log_.take();
+    return m;
+  }
 
   bool start() {
     if (!owner_.usable()) {
@@ -214,6 +320,7 @@ class Run {
   Measurement clipboardJob(int number) {
     const std::string text =
         JobTextComposer::compose(job("clipboard", number), JobTextComposer::Channel::Clipboard);
+    log_.take();
     clipboard_.offer(text);  // returns once the X server shows the claim
     const auto t0 = Clock::now();
     const xcb_window_t ours = owner_.now();
@@ -225,6 +332,7 @@ class Run {
                    number + 1);
     }
     settle(m);
+    m.requests = log_.take();
     return m;
   }
 
@@ -232,6 +340,7 @@ class Run {
     const std::string text =
         JobTextComposer::compose(job("folder", number), JobTextComposer::Channel::Folder);
     const fs::path data = drive_ / "pjob.data", marker = drive_ / "pjobd.data";
+    log_.take();
     if (!writeByRename(data, text) || !writeByRename(marker, "")) {
       std::fprintf(stderr, "cannot write the job into %s\n", drive_.c_str());
       return {Outcome::Lost};
@@ -248,6 +357,7 @@ class Run {
       fs::remove(data, error);
     }
     if (m.outcome == Outcome::Printed) settle(m);
+    m.requests = log_.take();
     return m;
   }
 
@@ -272,7 +382,8 @@ class Run {
     return true;
   }
 
-  Measurement untilCupsHasIt(Clock::time_point t0) {
+  Measurement untilCupsHasIt(Clock::time_point t0, pid_t watched = -1) {
+    if (watched < 0) watched = options_.agentPid;
     const auto deadline = t0 + kJobLimit;
     for (;;) {
       const std::optional<int> newest = newestJob();
@@ -283,7 +394,7 @@ class Run {
         lastJob_ = *newest;
         return {Outcome::Printed, Milliseconds(now - t0).count(), jobs - 1};
       }
-      if (!alive(options_.agentPid)) return {Outcome::AgentGone};
+      if (!alive(watched)) return {Outcome::AgentGone};
       if (now >= deadline) return {Outcome::Lost};
       std::this_thread::sleep_for(kPollEvery);
     }
@@ -304,6 +415,8 @@ class Run {
   const fs::path drive_;
   RemoteClipboardOwner clipboard_;
   ClipboardOwner owner_;
+  AccessLog log_;
+  const fs::path lpFolder_;
   int lastJob_ = 0;
 };
 
@@ -311,6 +424,8 @@ struct Figures {
   std::vector<double> ms;
   int lost = 0;
   int extraJobs = 0;
+  int requests = 0;
+  double cpuMs = 0;  // the agent's, over the measured jobs
 };
 
 double median(std::vector<double> values) {
@@ -340,13 +455,18 @@ int main(int argc, char* argv[]) {
   struct Carrier {
     const char* name;
     std::function<Measurement(int)> send;
+    bool agent;  // the agent's CPU time counts for it
     Figures figures;
   };
-  std::vector<Carrier> carriers{{"clipboard", [&run](int n) { return run.clipboardJob(n); }, {}},
-                                {"folder", [&run](int n) { return run.folderJob(n); }, {}}};
+  std::vector<Carrier> carriers{
+      {"clipboard", [&run](int n) { return run.clipboardJob(n); }, true, {}},
+      {"folder", [&run](int n) { return run.folderJob(n); }, true, {}},
+      {"lp", [&run](int n) { return run.lpJob(n); }, false, {}}};
   for (Carrier& carrier : carriers) {
+    std::optional<double> cpuBefore;
     for (int i = 0; i < options.warmUp + options.jobs; ++i) {
       const bool warmUp = i < options.warmUp;
+      if (i == options.warmUp) cpuBefore = cpuMs(options.agentPid);
       char label[24];
       std::snprintf(label, sizeof label, warmUp ? "warm-up %d" : "job %2d",
                     warmUp ? i + 1 : i - options.warmUp + 1);
@@ -361,38 +481,73 @@ int main(int argc, char* argv[]) {
         return 2;
       }
       carrier.figures.extraJobs += m.extraJobs;
+      if (!warmUp) carrier.figures.requests += m.requests;
       if (m.outcome == Outcome::Lost) {
         std::printf("  %-9s %-9s NOT IN CUPS after %lld s\n", carrier.name, label,
                     static_cast<long long>(kJobLimit.count()));
         if (!warmUp) ++carrier.figures.lost;
       } else {
-        std::printf("  %-9s %-9s %7.1f ms%s\n", carrier.name, label, m.ms,
+        std::printf("  %-9s %-9s %7.1f ms  %2d requests%s\n", carrier.name, label, m.ms, m.requests,
                     m.extraJobs > 0 ? "  and a further CUPS job" : "");
         if (!warmUp) carrier.figures.ms.push_back(m.ms);
       }
       std::fflush(stdout);
     }
+    const std::optional<double> cpuAfter = cpuMs(options.agentPid);
+    if (carrier.agent && cpuBefore && cpuAfter) carrier.figures.cpuMs = *cpuAfter - *cpuBefore;
   }
 
-  std::printf("\n%-10s %5s %10s %10s %10s\n", "carrier", "jobs", "median ms", "worst ms",
-              "best ms");
+  // The agent left alone: its CPU time and its requests while nothing happens.
+  std::optional<double> idleCpu;
+  int idleRequests = 0;
+  if (options.idleSeconds > 0) {
+    run.log().take();
+    const std::optional<double> before = cpuMs(options.agentPid);
+    std::this_thread::sleep_for(std::chrono::seconds(options.idleSeconds));
+    const std::optional<double> after = cpuMs(options.agentPid);
+    idleRequests = run.log().take();
+    if (before && after) idleCpu = *after - *before;
+  }
+
+  const Figures& lp = carriers.back().figures;
+  const double lpMedian = lp.ms.empty() ? 0.0 : median(lp.ms);
+  std::printf("\n%-10s %5s %10s %10s %10s %8s %13s %16s\n", "carrier", "jobs", "median ms",
+              "worst ms", "best ms", "x lp", "requests/job", "agent CPU ms/job");
   for (const Carrier& carrier : carriers) {
     const std::vector<double>& ms = carrier.figures.ms;
     if (ms.empty()) {
       std::printf("%-10s %5d %10s %10s %10s\n", carrier.name, 0, "-", "-", "-");
       continue;
     }
-    std::printf("%-10s %5zu %10.1f %10.1f %10.1f\n", carrier.name, ms.size(), median(ms),
-                *std::max_element(ms.begin(), ms.end()), *std::min_element(ms.begin(), ms.end()));
+    const double jobs = static_cast<double>(ms.size());
+    // Requests are counted where the access log could be read; CPU time is the agent's.
+    std::printf("%-10s %5zu %10.1f %10.1f %10.1f %8.2f %13.2f %16.1f\n", carrier.name, ms.size(),
+                median(ms), *std::max_element(ms.begin(), ms.end()),
+                *std::min_element(ms.begin(), ms.end()), lpMedian > 0 ? median(ms) / lpMedian : 0,
+                run.countsRequests() ? carrier.figures.requests / jobs : -1.0,
+                carrier.agent ? carrier.figures.cpuMs / jobs : 0.0);
+  }
+  if (idleCpu) {
+    std::printf("idle       %d s: agent CPU %.0f ms, %d requests to CUPS\n", options.idleSeconds,
+                *idleCpu, idleRequests);
   }
   bool failed = false;
   for (const Carrier& carrier : carriers) {
     const std::vector<double>& ms = carrier.figures.ms;
-    std::printf("PICKUP %s median_ms=%.1f worst_ms=%.1f jobs=%zu lost=%d extra_cups_jobs=%d\n",
-                carrier.name, ms.empty() ? 0.0 : median(ms),
-                ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()), ms.size(),
-                carrier.figures.lost, carrier.figures.extraJobs);
+    const double jobs = ms.empty() ? 1.0 : static_cast<double>(ms.size());
+    std::printf(
+        "PICKUP %s median_ms=%.1f worst_ms=%.1f jobs=%zu lost=%d extra_cups_jobs=%d "
+        "ratio_to_lp=%.2f requests_per_job=%.2f agent_cpu_ms_per_job=%.1f\n",
+        carrier.name, ms.empty() ? 0.0 : median(ms),
+        ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()), ms.size(), carrier.figures.lost,
+        carrier.figures.extraJobs, lpMedian > 0 && !ms.empty() ? median(ms) / lpMedian : 0.0,
+        run.countsRequests() ? carrier.figures.requests / jobs : -1.0,
+        carrier.agent ? carrier.figures.cpuMs / jobs : 0.0);
     failed |= carrier.figures.lost > 0;
+  }
+  if (idleCpu) {
+    std::printf("IDLE seconds=%d agent_cpu_ms=%.0f requests=%d\n", options.idleSeconds, *idleCpu,
+                idleRequests);
   }
   return failed ? 1 : 0;
 }

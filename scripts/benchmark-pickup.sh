@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures how long the real agent takes from a job's hand-over until CUPS holds the job: small
-# "ZelbrinDefault" PDF jobs, first through the clipboard, then through the redirected folder, and
-# prints the median and the worst of each. Usage:
+# "ZelbrinDefault" PDF jobs, first through the clipboard, then through the redirected folder, then
+# the same kind of document given to lp as the yardstick; prints the median and the worst of
+# each, the agent's requests to CUPS and CPU time per job, and its CPU time while idle. Usage:
 #
 #   scripts/benchmark-pickup.sh [BUILD_DIR [AGENT_BINARY]]
 #
@@ -11,6 +12,7 @@
 #
 # Environment:
 #   PICKUP_JOBS=N         jobs per carrier (default 20), after one warm-up job each
+#   PICKUP_IDLE=SECONDS   how long the idle agent is watched at the end (default 10)
 #   PICKUP_BASE=FOLDER    where the environment goes (default BUILD_DIR/pickup-env); the user
 #                         lp must be able to reach it
 #
@@ -76,6 +78,8 @@ cp -- "$agent_given" "$base/bin/zelbrin-client"
 
 session_start "$base" || die "the private session could not be started"
 lpadmin -d zelbrin-raw || die "cannot make zelbrin-raw the default printer"
+# Every request in the access log, so that the agent's requests can be counted.
+cupsctl AccessLogLevel=all || die "cannot have cupsd log every request"
 
 # The agent's world, private like the integration tests'.
 session_home "$base"
@@ -92,7 +96,8 @@ grep -q 'Dialog="0"' "$settings" || die "the \"Dialog\" switch is not off in $se
 
 status=0
 "$benchmark" --agent "$agent_given" --agent-pid "$agent_pid" --documents "$documents" \
-    --jobs "$jobs" {lock}>&- || status=$?
+    --jobs "$jobs" --access-log "$base/log/access_log" --lp-printer zelbrin-raw \
+    --idle-seconds "${PICKUP_IDLE:-10}" {lock}>&- || status=$?
 
 if [[ -s "$agent_err" ]]; then
     echo "Agent stderr, lines by frequency ($agent_err):"

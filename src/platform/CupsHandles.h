@@ -49,17 +49,28 @@ class CupsOptions {
   cups_option_t* options_ = nullptr;
 };
 
-// A connection of our own to the scheduler the environment names (CUPS_SERVER, client.conf),
-// opened the way libcups opens its default one. A job gets its own connection so that a
-// transfer broken half-way never leaves the shared default connection in the middle of a
-// request.
-// Every wait on it is bounded: a scheduler that is stopped or frozen (it accepts the connection
-// but never answers) costs a few seconds, not the minutes of libcups's defaults.
+// Where the scheduler is, as the environment named it (CUPS_SERVER, client.conf, cupsSetServer)
+// on the thread that asked: libcups keeps these per thread, and requests run on another one.
+struct CupsServer {
+  std::string host = cupsServer();
+  int port = ippPort();
+  http_encryption_t encryption = cupsEncryption();
+  std::string user = cupsUser();
+
+  // The address for log lines: libcups words a refused connection as whatever errno holds after
+  // its clean-up (often "Bad file descriptor").
+  std::string address() const {
+    return !host.empty() && host.front() == '/' ? host : host + ":" + std::to_string(port);
+  }
+};
+
+// Every wait on a connection is bounded: a scheduler that is stopped or frozen (it accepts the
+// connection but never answers) costs a few seconds, not the minutes of libcups's defaults.
 inline constexpr int kSchedulerTimeoutMs = 5000;
 
-inline CupsConnection connectToScheduler() {
-  CupsConnection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                   kSchedulerTimeoutMs, nullptr));
+inline CupsConnection connectToScheduler(const CupsServer& server) {
+  CupsConnection http(httpConnect2(server.host.c_str(), server.port, nullptr, AF_UNSPEC,
+                                   server.encryption, 1, kSchedulerTimeoutMs, nullptr));
   if (http) {
     // Returning 0 from the callback gives up the request that is waiting.
     httpSetTimeout(

@@ -43,7 +43,7 @@ class RemovedOnExit {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> inputSlots(const char* queue) {
+std::optional<std::vector<std::string>> inputSlots(http_t* http, const char* queue) {
   // The PPD lands in a file of ours inside the private temporary folder: libcups would
   // otherwise pick a name in the shared /tmp.
   const std::optional<std::string> folder = PrivateTempDirectory::ensure(std::getenv("TMPDIR"));
@@ -60,9 +60,7 @@ std::optional<std::vector<std::string>> inputSlots(const char* queue) {
   time_t modified = 0;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  const CupsConnection http = connectToScheduler();
-  if (!http) return std::nullopt;
-  if (cupsGetPPD3(http.get(), queue, &modified, buffer.data(), buffer.size()) != HTTP_STATUS_OK) {
+  if (cupsGetPPD3(http, queue, &modified, buffer.data(), buffer.size()) != HTTP_STATUS_OK) {
     return std::nullopt;
   }
   const PpdFile ppd(ppdOpenFile(buffer.data()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cups/cups.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +10,6 @@
 namespace CupsPpd {
 
 // The choices of the queue's InputSlot option; nothing when it has no PPD or offers none.
-std::optional<std::vector<std::string>> inputSlots(const char* queue);
+std::optional<std::vector<std::string>> inputSlots(http_t* http, const char* queue);
 
 }  // namespace CupsPpd

@@ -1,17 +1,28 @@
 #pragma once
 
-#include <cups/cups.h>
+#include <chrono>
+#include <memory>
 
+#include "platform/CupsKnowledge.h"
 #include "ports/PrintSystem.h"
 
-class CupsDestinations;
+class CupsWatch;
+class CupsWorker;
+class QObject;
 
-// The printing system of the machine, through libcups. Every call asks the scheduler afresh:
-// queues come and go while the agent runs.
+// The printing system of the machine, through libcups. The destinations, the default and what a
+// job needs of each queue are read once and kept, fresh from CUPS's own events; a job then asks
+// CUPS only to take it. Every request runs on a thread of its own over one kept connection, and
+// a caller waits for it with its event loop running.
 class CupsPrintSystem final : public PrintSystem {
  public:
+  CupsPrintSystem();
+  ~CupsPrintSystem() override;
+  CupsPrintSystem(const CupsPrintSystem&) = delete;
+  CupsPrintSystem& operator=(const CupsPrintSystem&) = delete;
+
   std::vector<std::string> printerNames() override;
-  bool serviceAnswered() const override { return answered_; }
+  bool serviceAnswered() const override { return knowledge_.answered; }
   std::optional<std::string> defaultPrinter() override;
   std::optional<std::vector<std::string>> inputSlots(const std::string& printerName) override;
   PrintSubmission printPdf(const std::string& printerName, std::string_view pdf,
@@ -25,10 +36,27 @@ class CupsPrintSystem final : public PrintSystem {
   std::optional<std::string> queueFor(const std::string& printerName) override;
   std::optional<std::string> printerOfQueue(const std::string& queue) override;
 
- private:
-  // The queue a printer name stands for: descriptions first, then queue names, both compared
-  // exactly. Instances of lpoptions are never matched.
-  static const cups_dest_t* resolve(const CupsDestinations& dests, const std::string& name);
+  // Cancels, on the worker and without waiting, the jobs of ours that an agent ended between
+  // creating them and sending their document left in the queue; at start.
+  void cancelLeftoverJobs();
+  // Asks CUPS for its events now instead of when it next wants to be asked.
+  void checkForChanges();
 
-  bool answered_ = true;
+ private:
+  // The kept knowledge; read afresh first when there is none or CUPS was silent.
+  const CupsKnowledge& knowledge();
+  void apply(CupsKnowledge knowledge);
+  // The answer when the caller's budget passed before CUPS said anything.
+  CupsKnowledge silentNow() const;
+  // Worker thread: the idle look for events, and its findings handed to this thread queued.
+  void watchOnWorker();
+  void deliver(CupsKnowledge knowledge);
+  std::string unreachable(const std::string& detail) const;
+
+  CupsKnowledge knowledge_;
+  bool loaded_ = false;
+  std::chrono::steady_clock::time_point heard_;  // when CUPS last answered
+  std::unique_ptr<QObject> receiver_;  // on this thread: where the worker's findings are delivered
+  std::shared_ptr<CupsWatch> watch_;   // used on the worker thread only
+  std::unique_ptr<CupsWorker> worker_;
 };

@@ -1,10 +1,14 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 
 #include "platform/CupsPrintSystem.h"
+#include "platform/CupsSubmission.h"
 #include "support/CupsJobs.h"
 #include "support/Fakes.h"
 #include "support/PdfSamples.h"
@@ -24,7 +28,8 @@ constexpr const char* kRaw = "Raw Capture";
 constexpr const char* kNoRaw = "No Raw Printer";
 const std::string kPdf = makePdf(300, 400);
 
-// Names resolve exactly, and no temporary file is left behind (the agent runs for weeks).
+// Names resolve exactly, and no temporary file is left behind (the agent runs for weeks). A queue
+// added while the print system lives is known after its next look at CUPS's events.
 TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactlyAndLeaveNoFileBehind) {
   const TempFolder tmp;
   ::setenv("TMPDIR", tmp.path().c_str(), 1);
@@ -32,8 +37,8 @@ TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactlyAndLeaveNoFileBehin
   for (const char* name : {kTray, kRaw, kNoRaw}) EXPECT_TRUE(cups.hasPrinter(name)) << name;
   EXPECT_FALSE(cups.hasPrinter("zelbrin-tray")) << "queue names are not what users see";
   EXPECT_EQ(cups.defaultPrinter(), std::optional<std::string>(kTray));
-  const std::vector<std::string> slots{"Tray1", "Tray2", "Manual"};
-  EXPECT_EQ(cups.inputSlots("zelbrin-tray"), slots);
+  const std::vector<std::string> trays{"Tray1", "Tray2", "Manual"};
+  EXPECT_EQ(cups.inputSlots("zelbrin-tray"), trays);
   EXPECT_EQ(cups.inputSlots(kRaw), std::nullopt) << "a queue without a PPD has no InputSlot";
   for (const char* name : {"office tray printer", "ZELBRIN-TRAY", ""}) {
     EXPECT_FALSE(cups.inputSlots(name).has_value()) << "'" << name << "'";
@@ -54,6 +59,7 @@ TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactlyAndLeaveNoFileBehin
   const struct Removed {
     ~Removed() { [[maybe_unused]] const int gone = std::system("lpadmin -x zelbrin-twin"); }
   } removed;
+  cups.checkForChanges();
   std::vector<std::string> names = cups.printerNames();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{kNoRaw, "Office Tray Printer (zelbrin-tray)",
@@ -65,6 +71,62 @@ TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactlyAndLeaveNoFileBehin
   for (const auto& entry : fs::recursive_directory_iterator(tmp.path())) {
     EXPECT_TRUE(entry.is_directory()) << "left behind: " << entry.path();
   }
+}
+
+// A job created and never given its document, as a killed agent leaves it; `ours` marks it the
+// way the agent marks its jobs.
+int heldJobWithoutDocument(bool ours) {
+  ipp_t* request = ippNewRequest(IPP_OP_CREATE_JOB);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+               "ipp://localhost/printers/zelbrin-raw");
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  if (ours) ippAddBoolean(request, IPP_TAG_JOB, kAgentJobAttribute, 1);
+  ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/printers/zelbrin-raw");
+  ipp_attribute_t* id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
+  const int jobId = id != nullptr ? ippGetInteger(id, 0) : 0;
+  ippDelete(response);
+  return jobId;
+}
+
+TEST(CupsPrintSystemTest, OnlyOurJobsLeftWithoutADocumentAreCancelledAtStart) {
+  // Another program's first: were it taken for ours, it would be cancelled before ours.
+  const int anothers = heldJobWithoutDocument(false);
+  const int ours = heldJobWithoutDocument(true);
+  ASSERT_GT(ours, 0);
+  ASSERT_GT(anothers, 0);
+  CupsPrintSystem cups;
+  cups.cancelLeftoverJobs();
+  EXPECT_EQ(CupsJobs::waitUntilEnded(ours).value_or(CupsJob{})["job-state"], "canceled");
+  EXPECT_FALSE(CupsJobs::waitUntilEnded(anothers, std::chrono::milliseconds(0)))
+      << "another program's job is not ours to cancel";
+  cupsCancelJob2(CUPS_HTTP_DEFAULT, "zelbrin-raw", anothers, 0);
+}
+
+// While CUPS is frozen (SIGSTOP) a request waits its full timeout; the caller's event loop goes
+// on meanwhile (the menu and windows answer), and CUPS is known to be silent, then back.
+TEST(CupsPrintSystemTest, AFrozenSchedulerLeavesTheCallersEventLoopRunning) {
+  CupsPrintSystem cups;
+  ASSERT_TRUE(cups.hasPrinter(kRaw));
+  const std::string pidFile = fs::path(std::getenv("CUPS_SERVERROOT")).parent_path() / "cupsd.pid";
+  const pid_t cupsd = static_cast<pid_t>(std::stol(readFile(pidFile)));
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(50);
+  ASSERT_EQ(::kill(cupsd, SIGSTOP), 0);
+  // Asked from inside the running event loop, as the agent asks.
+  QEventLoop loop;
+  QTimer::singleShot(0, [&] {
+    cups.checkForChanges();
+    loop.quit();
+  });
+  loop.exec();
+  ::kill(cupsd, SIGCONT);
+  EXPECT_GT(ticks, 2) << "the timer stood still while CUPS was asked";
+  EXPECT_FALSE(cups.serviceAnswered());
+  EXPECT_TRUE(cups.hasPrinter(kRaw)) << "asked afresh once CUPS is back";
+  EXPECT_TRUE(cups.serviceAnswered());
 }
 
 // ---------------------------------------------------------------- PDF
