@@ -1,7 +1,11 @@
 #include "platform/CupsPrintSystem.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -33,6 +37,24 @@ std::string lastError() {
   const char* text = cupsLastErrorString();
   if (text != nullptr && *text != '\0') return text;
   return ippErrorString(cupsLastError());
+}
+
+// When the user's own choice of default printer last changed: `lpoptions -d` writes it into a
+// file, and CUPS announces nothing of it. Zero where neither file exists.
+std::int64_t userDefaultStamp() {
+  std::int64_t stamp = 0;
+  const char* home = std::getenv("HOME");
+  const char* root = std::getenv("CUPS_SERVERROOT");
+  for (const std::string& path :
+       {std::string(home != nullptr ? home : "") + "/.cups/lpoptions",
+        std::string(root != nullptr ? root : "/etc/cups") + "/lpoptions"}) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) {
+      stamp ^=
+          static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    }
+  }
+  return stamp;
 }
 
 }  // namespace
@@ -93,13 +115,15 @@ void CupsPrintSystem::apply(CupsKnowledge knowledge) {
 }
 
 const CupsKnowledge& CupsPrintSystem::knowledge() {
-  if (loaded_ && knowledge_.answered) {
+  const std::int64_t userDefault = userDefaultStamp();
+  if (loaded_ && knowledge_.answered && userDefault == userDefault_) {
     // A job that comes long after CUPS was last heard of first asks for its news: one request
     // that both shows CUPS still answers (else the job waits, as it always did) and brings a
     // printer added a moment ago, before CUPS's own interval for asking is up.
     if (std::chrono::steady_clock::now() - heard_ >= kFreshFor) checkForChanges();
     return knowledge_;
   }
+  userDefault_ = userDefault;
   std::optional<CupsKnowledge> read = worker_->ask<CupsKnowledge>(
       [this, watch = watch_](http_t* http, const CupsWorker::Relay&) {
         CupsKnowledge knowledge = watch->reload(http);

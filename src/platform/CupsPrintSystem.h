@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 #include "platform/CupsKnowledge.h"
@@ -56,6 +57,7 @@ class CupsPrintSystem final : public PrintSystem {
   CupsKnowledge knowledge_;
   bool loaded_ = false;
   std::chrono::steady_clock::time_point heard_;  // when CUPS last answered
+  std::int64_t userDefault_ = 0;                 // the user's lpoptions files when last read
   std::unique_ptr<QObject> receiver_;  // on this thread: where the worker's findings are delivered
   std::shared_ptr<CupsWatch> watch_;   // used on the worker thread only
   std::unique_ptr<CupsWorker> worker_;

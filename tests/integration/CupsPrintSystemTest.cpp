@@ -57,7 +57,10 @@ TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactlyAndLeaveNoFileBehin
                             .c_str()),
             0);
   const struct Removed {
-    ~Removed() { [[maybe_unused]] const int gone = std::system("lpadmin -x zelbrin-twin"); }
+    ~Removed() {
+      [[maybe_unused]] const int gone = std::system("lpadmin -x zelbrin-twin");
+      fs::remove(fs::path(std::getenv("HOME")) / ".cups" / "lpoptions");
+    }
   } removed;
   cups.checkForChanges();
   std::vector<std::string> names = cups.printerNames();
@@ -68,6 +71,9 @@ TEST(CupsPrintSystemTest, PrintersSlotsAndNamesResolveExactlyAndLeaveNoFileBehin
   EXPECT_EQ(cups.queueFor(cups.defaultPrinter().value_or("")), "zelbrin-tray");
   EXPECT_EQ(cups.queueFor("Office Tray Printer (zelbrin-twin)"), "zelbrin-twin");
   EXPECT_EQ(cups.queueFor(kTray), std::nullopt) << "a shared description names no queue";
+  // The user's own default, which CUPS announces nothing of, counts from the next question on.
+  ASSERT_EQ(std::system("lpoptions -d zelbrin-twin >/dev/null"), 0);
+  EXPECT_EQ(cups.defaultPrinter(), "Office Tray Printer (zelbrin-twin)");
   for (const auto& entry : fs::recursive_directory_iterator(tmp.path())) {
     EXPECT_TRUE(entry.is_directory()) << "left behind: " << entry.path();
   }
