@@ -145,6 +145,7 @@ void Application::start() {
   // Before any job can write there: copies of old documents and cut-short writes go.
   LeftoverFiles::removeAtStart(paths_);
   printSystem_.cancelLeftoverJobs();  // jobs an ended agent created but never sent
+  printSystem_.tellJobTroubleTo(notifier_);
   // The switches and the pair table are settled before the first tick can read them. A settings
   // or pair file found unreadable on the way is told like a failed job.
   const JobFailure::Scope startUp;
@@ -168,6 +169,7 @@ void Application::start() {
         .text = failure->message,
         .failure = !failure->jobCarriedOut,
         .aboutPrinter = failure->aboutPrinter,
+        .queue = {},
     });
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -9,10 +10,13 @@
 #include <vector>
 
 #include "core/Diagnostics.h"
+#include "core/JobTrouble.h"
+#include "platform/CupsJobFollow.h"
 #include "platform/CupsJobOptions.h"
 #include "platform/CupsSubmission.h"
 #include "platform/CupsWatch.h"
 #include "platform/CupsWorker.h"
+#include "ports/Notifier.h"
 
 namespace {
 
@@ -29,6 +33,19 @@ constexpr std::chrono::milliseconds kAnswerBudget{kSchedulerTimeoutMs};
 constexpr unsigned char kEmptyGzip[] = {0x1f, 0x8b, 0x08, 0, 0, 0, 0, 0, 0, 0x03,
                                         0x03, 0x00, 0,    0, 0, 0, 0, 0, 0, 0};
 
+std::chrono::seconds stuckLimit() {
+  const char* value = std::getenv("ZELBRIN_JOB_STUCK_SECONDS");
+  if (value == nullptr || *value == '\0') return CupsPrintSystem::kStuckAfter;
+  char* end = nullptr;
+  const long seconds = std::strtol(value, &end, 10);
+  if (*end != '\0' || seconds < 0) {
+    Diagnostics::warning() << "ZELBRIN_JOB_STUCK_SECONDS is not a number of seconds; using "
+                           << CupsPrintSystem::kStuckAfter.count();
+    return CupsPrintSystem::kStuckAfter;
+  }
+  return std::chrono::seconds(seconds);
+}
+
 std::string lastError() {
   const char* text = cupsLastErrorString();
   if (text != nullptr && *text != '\0') return text;
@@ -40,6 +57,7 @@ std::string lastError() {
 CupsPrintSystem::CupsPrintSystem()
     : receiver_(std::make_unique<QObject>()),
       watch_(std::make_shared<CupsWatch>()),
+      jobs_(std::make_shared<CupsJobFollow>(stuckLimit())),
       worker_(std::make_unique<CupsWorker>(CupsServer{})) {
   knowledge_.answered = true;  // not asked yet: nothing says it is silent
   // Read at once, so that the first job finds it all known, then kept fresh.
@@ -125,6 +143,7 @@ void CupsPrintSystem::watchOnWorker() {
     if (std::optional<CupsKnowledge> found = watch->check(http)) {
       deliver(std::move(*found));
     }
+    if (watch->takeNews()) lookAtJobs(http);
     watchOnWorker();
   });
 }
@@ -136,6 +155,9 @@ void CupsPrintSystem::checkForChanges() {
       [this, watch = watch_](http_t* http, const CupsWorker::Relay&) {
         std::optional<CupsKnowledge> knowledge = watch->check(http);
         if (!watch->reachable()) worker_->dropConnection();
+        // After the answer: the caller (often a job) does not wait for the jobs' states.
+        if (watch->takeNews())
+          worker_->post([this](http_t* connection) { lookAtJobs(connection); });
         return Look{std::move(knowledge), watch->reachable()};
       },
       kAnswerBudget);
@@ -149,6 +171,44 @@ void CupsPrintSystem::checkForChanges() {
   } else if (knowledge_.answered) {
     apply(silentNow());  // silent again, which the watch says only once
   }
+}
+
+void CupsPrintSystem::follow(int jobId, const std::string& queue, const std::string& printer,
+                             const std::string& document) {
+  if (jobId <= 0) return;
+  worker_->post([jobs = jobs_, jobId, queue, printer, document](http_t*) {
+    jobs->follow(jobId, queue, printer, document);
+  });
+}
+
+void CupsPrintSystem::lookAtJobs(http_t* http) {
+  if (!jobs_->following()) return;
+  CupsJobFollow::Look look = jobs_->look(http);
+  if (look.again) {
+    worker_->postLater(*look.again, [this](http_t* connection) {
+      jobs_->due();
+      lookAtJobs(connection);
+    });
+  }
+  if (look.told.empty()) return;
+  QMetaObject::invokeMethod(
+      receiver_.get(),
+      [this, told = std::move(look.told)] {
+        for (const CupsJobFollow::Told& job : told) {
+          const UserText text = JobTroubleText::describe(job.trouble);
+          Diagnostics::warning() << "print job on " << job.queue << ": " << text.english();
+          if (notifier_ == nullptr) continue;
+          notifier_->notify(Notifier::Notice{
+              .title = UserText(JobTroubleText::kContext,
+                                QT_TRANSLATE_NOOP("JobTrouble", "A print job needs attention")),
+              .text = text,
+              .failure = true,
+              .aboutPrinter = true,
+              .queue = job.queue,
+          });
+        }
+      },
+      Qt::QueuedConnection);
 }
 
 void CupsPrintSystem::cancelLeftoverJobs() {
@@ -247,6 +307,7 @@ PrintSubmission CupsPrintSystem::printPdf(const std::string& printerName, std::s
   result.submitted = outcome.submitted;
   result.jobId = outcome.jobId;
   result.error = outcome.error;
+  if (outcome.submitted) follow(outcome.jobId, queue.queue, queue.printerName, options.jobName);
   return result;
 }
 
@@ -340,6 +401,7 @@ RawSubmission CupsPrintSystem::printRaw(const std::string& printerName, const st
   if (!outcome.submitted) {
     return refuse(RawSubmission::Result::SubmitFailed, outcome.status, outcome.error);
   }
+  follow(outcome.jobId, queue.queue, queue.printerName, jobName);
   result.result = RawSubmission::Result::Submitted;
   result.status = static_cast<int>(IPP_STATUS_OK);
   result.jobId = outcome.jobId;

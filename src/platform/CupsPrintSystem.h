@@ -2,12 +2,15 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "platform/CupsKnowledge.h"
 #include "ports/PrintSystem.h"
 
+class CupsJobFollow;
 class CupsWatch;
 class CupsWorker;
+class Notifier;
 class QObject;
 
 // The printing system of the machine, through libcups. The destinations, the default and what a
@@ -16,6 +19,10 @@ class QObject;
 // a caller waits for it with its event loop running.
 class CupsPrintSystem final : public PrintSystem {
  public:
+  // A job held or stopped this long is told; ZELBRIN_JOB_STUCK_SECONDS in the environment sets
+  // another limit (for tests).
+  static constexpr std::chrono::seconds kStuckAfter{60};
+
   CupsPrintSystem();
   ~CupsPrintSystem() override;
   CupsPrintSystem(const CupsPrintSystem&) = delete;
@@ -41,6 +48,9 @@ class CupsPrintSystem final : public PrintSystem {
   void cancelLeftoverJobs();
   // Asks CUPS for its events now instead of when it next wants to be asked.
   void checkForChanges();
+  // Where a job of ours that CUPS took and then did not print, or that is stuck, is told. The
+  // notifier must outlive this print system.
+  void tellJobTroubleTo(Notifier& notifier) { notifier_ = &notifier; }
 
  private:
   // The kept knowledge; read afresh first when there is none or CUPS was silent.
@@ -52,11 +62,18 @@ class CupsPrintSystem final : public PrintSystem {
   void watchOnWorker();
   void deliver(CupsKnowledge knowledge);
   std::string unreachable(const std::string& detail) const;
+  // Follows a job CUPS took until it ends.
+  void follow(int jobId, const std::string& queue, const std::string& printer,
+              const std::string& document);
+  // Worker thread: looks at the followed jobs after news from CUPS or at a stuck job's limit.
+  void lookAtJobs(http_t* http);
 
   CupsKnowledge knowledge_;
   bool loaded_ = false;
   std::chrono::steady_clock::time_point heard_;  // when CUPS last answered
   std::unique_ptr<QObject> receiver_;  // on this thread: where the worker's findings are delivered
   std::shared_ptr<CupsWatch> watch_;   // used on the worker thread only
+  std::shared_ptr<CupsJobFollow> jobs_;  // used on the worker thread only
+  Notifier* notifier_ = nullptr;
   std::unique_ptr<CupsWorker> worker_;
 };

@@ -129,6 +129,58 @@ TEST(CupsPrintSystemTest, AFrozenSchedulerLeavesTheCallersEventLoopRunning) {
   EXPECT_TRUE(cups.serviceAnswered());
 }
 
+// A job CUPS took and then did not print is told once, in words, with the printer's queue to
+// open: one whose backend fails, and one waiting on a paused queue past the limit (1 s here); one
+// that prints is not told.
+TEST(CupsPrintSystemTest, AJobThatFailsOrIsStuckIsToldOnce) {
+  const TempFolder capture;
+  ASSERT_EQ(std::system(("lpadmin -p zelbrin-broken -E -v capture:relative -D 'Broken Printer' "
+                         "-o printer-error-policy=abort-job && lpadmin -p zelbrin-paused -E -v "
+                         "capture:" +
+                         capture.path().string() +
+                         " -D 'Paused Printer' && "
+                         "cupsdisable zelbrin-paused")
+                            .c_str()),
+            0);
+  const struct Removed {
+    ~Removed() {
+      [[maybe_unused]] const int gone =
+          std::system("lpadmin -x zelbrin-broken; lpadmin -x zelbrin-paused");
+    }
+  } removed;
+  ::setenv("ZELBRIN_JOB_STUCK_SECONDS", "1", 1);
+  CupsPrintSystem cups;
+  ::unsetenv("ZELBRIN_JOB_STUCK_SECONDS");
+  RecordingNotifier notifier;
+  cups.tellJobTroubleTo(notifier);
+  for (const char* printer : {"Broken Printer", "Paused Printer", kRaw}) {  // the last prints
+    PrintOptions options;
+    options.jobName = std::string(printer) + ".pdf";
+    ASSERT_TRUE(cups.printPdf(printer, kPdf, options, {}).submitted) << printer;
+  }
+  // Looks as the agent makes them, only sooner; then 2 s more, long enough for a second notice.
+  const auto look = [&] {
+    cups.checkForChanges();
+    QEventLoop loop;
+    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    loop.exec();
+  };
+  for (int i = 0; i < 300 && notifier.notices.size() < 2; ++i) look();
+  for (int i = 0; i < 20; ++i) look();
+  ASSERT_EQ(notifier.notices.size(), 2u) << ::testing::PrintToString(notifier.told);
+  std::sort(notifier.notices.begin(), notifier.notices.end(),
+            [](const auto& a, const auto& b) { return a.queue < b.queue; });
+  EXPECT_EQ(notifier.notices[0].queue, "zelbrin-broken");
+  EXPECT_EQ(notifier.notices[0].text.english(),
+            "\"Broken Printer.pdf\" was not printed on Broken Printer: CUPS says: capture: folder "
+            "'relative' is not absolute.");
+  EXPECT_EQ(notifier.notices[1].queue, "zelbrin-paused");
+  EXPECT_EQ(
+      notifier.notices[1].text.english(),
+      "\"Paused Printer.pdf\" is waiting on Paused Printer: the printer is paused or stopped; "
+      "resume it in the print queue (CUPS: Paused).");
+}
+
 // ---------------------------------------------------------------- PDF
 
 PrintOptions allOptions() {
