@@ -397,6 +397,26 @@
 <context>
     <name>StatusMenu</name>
     <message>
+        <source>&amp;Recent jobs</source>
+        <translation>&amp;Letzte Aufträge</translation>
+    </message>
+    <message>
+        <source>No jobs yet</source>
+        <translation>Noch keine Aufträge</translation>
+    </message>
+    <message>
+        <source>Document not kept by CUPS</source>
+        <translation>Dokument von CUPS nicht aufbewahrt</translation>
+    </message>
+    <message>
+        <source>Print again</source>
+        <translation>Erneut drucken</translation>
+    </message>
+    <message>
+        <source>Save a copy…</source>
+        <translation>Kopie speichern…</translation>
+    </message>
+    <message>
         <source>&amp;Options…</source>
         <translation>&amp;Einstellungen…</translation>
     </message>
@@ -482,6 +502,33 @@
     <message>
         <source>the print system gave up on it</source>
         <translation>das Drucksystem hat den Auftrag aufgegeben</translation>
+    </message>
+</context>
+<context>
+    <name>RecentJobs</name>
+    <message>
+        <source>printing</source>
+        <translation>wird gedruckt</translation>
+    </message>
+    <message>
+        <source>printed</source>
+        <translation>gedruckt</translation>
+    </message>
+    <message>
+        <source>held</source>
+        <translation>zurückgehalten</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>angehalten</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>abgebrochen</translation>
     </message>
 </context>
 </TS>

@@ -53,9 +53,9 @@ CupsJobFollow::Look CupsJobFollow::look(http_t* http) {
   for (Job& job : jobs_) {
     const IppMessage jobAnswer(cupsDoRequest(
         http,
-        attributesRequest(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri",
-                          "ipp://localhost/jobs/" + std::to_string(job.id),
-                          {"job-state", "job-state-reasons", "job-printer-state-message"}),
+        attributesRequest(
+            IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", "ipp://localhost/jobs/" + std::to_string(job.id),
+            {"job-state", "job-state-reasons", "job-printer-state-message", "job-preserved"}),
         "/jobs/"));
     if (!jobAnswer) {
       kept.push_back(std::move(job));  // CUPS did not answer: asked again at the next news
@@ -63,8 +63,14 @@ CupsJobFollow::Look CupsJobFollow::look(http_t* http) {
     }
     // Gone (purged, or CUPS lost it) or printed: nothing more to tell.
     const int state = number(jobAnswer.get(), "job-state");
-    if (ippGetStatusCode(jobAnswer.get()) > IPP_STATUS_OK_EVENTS_COMPLETE ||
-        state == IPP_JSTATE_COMPLETED || state == 0) {
+    if (ippGetStatusCode(jobAnswer.get()) > IPP_STATUS_OK_EVENTS_COMPLETE || state == 0) {
+      continue;
+    }
+    ipp_attribute_t* preserved =
+        ippFindAttribute(jobAnswer.get(), "job-preserved", IPP_TAG_BOOLEAN);
+    const bool documentKept = preserved != nullptr && ippGetBoolean(preserved, 0) != 0;
+    if (state == IPP_JSTATE_COMPLETED) {
+      result.seen.push_back(Seen{job.id, RecentJob::State::Printed, documentKept});
       continue;
     }
     JobTrouble trouble;
@@ -91,17 +97,26 @@ CupsJobFollow::Look CupsJobFollow::look(http_t* http) {
     const bool ended = state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED;
     const bool stuck = state == IPP_JSTATE_HELD || state == IPP_JSTATE_STOPPED ||
                        (state == IPP_JSTATE_PENDING && printerStopped);
+    using S = RecentJob::State;
+    result.seen.push_back(Seen{job.id,
+                               state == IPP_JSTATE_CANCELED  ? S::Cancelled
+                               : state == IPP_JSTATE_ABORTED ? S::Failed
+                               : state == IPP_JSTATE_HELD    ? S::Held
+                               : stuck                       ? S::Stopped
+                                                             : S::Printing,
+                               documentKept});
     if (!stuck) job.stuckSince.reset();
     if (stuck && !job.stuckSince) job.stuckSince = now;
-    if (ended || (stuck && now - *job.stuckSince >= stuckAfter_)) {
+    if (!job.told && (ended || (stuck && now - *job.stuckSince >= stuckAfter_))) {
       trouble.state = state == IPP_JSTATE_CANCELED  ? JobTrouble::State::Cancelled
                       : state == IPP_JSTATE_ABORTED ? JobTrouble::State::Aborted
                       : state == IPP_JSTATE_STOPPED ? JobTrouble::State::Stopped
                                                     : JobTrouble::State::Waiting;
       result.told.push_back(Told{std::move(trouble), job.queue});
-      continue;  // told once, then let go
+      job.told = true;  // once; a stuck job is still followed to its end for the menu
     }
-    if (stuck) {
+    if (ended) continue;
+    if (stuck && !job.told) {
       const Clock::time_point due = *job.stuckSince + stuckAfter_;
       nextDue = nextDue ? std::min(*nextDue, due) : due;
     }

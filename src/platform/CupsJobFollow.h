@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "core/JobTrouble.h"
+#include "core/RecentJobs.h"
 
 // The jobs of ours that CUPS took, followed until they end: one that ends unprinted, or that is
-// held or stopped for longer than the limit, is told once and then let go. Looked at only when
+// held or stopped for longer than the limit, is told once. Looked at only when
 // CUPS's events say something happened, and at a stuck job's limit. Worker thread only.
 class CupsJobFollow {
  public:
@@ -20,8 +21,14 @@ class CupsJobFollow {
     JobTrouble trouble;
     std::string queue;
   };
+  struct Seen {
+    int id = 0;
+    RecentJob::State state = RecentJob::State::Printing;
+    bool documentKept = false;
+  };
   struct Look {
     std::vector<Told> told;
+    std::vector<Seen> seen;  // every followed job's state
     // When to look again: a stuck job reaches its limit then. Nothing when a look is already due
     // by then, or no job is stuck.
     std::optional<std::chrono::milliseconds> again;
@@ -43,6 +50,7 @@ class CupsJobFollow {
     std::string printer;
     std::string document;
     std::optional<Clock::time_point> stuckSince;
+    bool told = false;
   };
 
   const std::chrono::seconds stuckAfter_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -176,6 +177,13 @@ void CupsPrintSystem::checkForChanges() {
 void CupsPrintSystem::follow(int jobId, const std::string& queue, const std::string& printer,
                              const std::string& document) {
   if (jobId <= 0) return;
+  recent_.add(RecentJob{.id = jobId,
+                        .document = document,
+                        .printer = printer,
+                        .queue = queue,
+                        .state = RecentJob::State::Printing,
+                        .time = std::chrono::system_clock::now(),
+                        .documentKept = false});
   worker_->post([jobs = jobs_, jobId, queue, printer, document](http_t*) {
     jobs->follow(jobId, queue, printer, document);
   });
@@ -190,10 +198,12 @@ void CupsPrintSystem::lookAtJobs(http_t* http) {
       lookAtJobs(connection);
     });
   }
-  if (look.told.empty()) return;
+  if (look.told.empty() && look.seen.empty()) return;
   QMetaObject::invokeMethod(
       receiver_.get(),
-      [this, told = std::move(look.told)] {
+      [this, told = std::move(look.told), seen = std::move(look.seen)] {
+        for (const CupsJobFollow::Seen& job : seen)
+          recent_.update(job.id, job.state, job.documentKept);
         for (const CupsJobFollow::Told& job : told) {
           const UserText text = JobTroubleText::describe(job.trouble);
           Diagnostics::warning() << "print job on " << job.queue << ": " << text.english();
@@ -209,6 +219,76 @@ void CupsPrintSystem::lookAtJobs(http_t* http) {
         }
       },
       Qt::QueuedConnection);
+}
+
+namespace {
+
+ipp_t* jobRequest(ipp_op_t op, int jobId) {
+  ipp_t* request = ippNewRequest(op);
+  const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobId);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  return request;
+}
+
+}  // namespace
+
+bool CupsPrintSystem::printAgain(int jobId) {
+  const RecentJob* job = recent_.find(jobId);
+  if (job == nullptr) return false;
+  const RecentJob again = *job;
+  const std::optional<std::string> error = worker_->ask<std::string>(
+      [jobId](http_t* http, const CupsWorker::Relay&) -> std::string {
+        if (http == nullptr) return "it does not answer";
+        const IppMessage response(
+            cupsDoRequest(http, jobRequest(IPP_OP_RESTART_JOB, jobId), "/jobs/"));
+        if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_EVENTS_COMPLETE) {
+          return lastError();
+        }
+        return {};
+      },
+      kAnswerBudget);
+  if (!error || !error->empty()) {
+    Diagnostics::warning() << "CUPS did not print job " << jobId
+                           << " again: " << (error ? *error : std::string("it does not answer"));
+    return false;
+  }
+  follow(jobId, again.queue, again.printer, again.document);
+  return true;
+}
+
+std::optional<std::string> CupsPrintSystem::documentOf(int jobId) {
+  using Answer = std::pair<std::optional<std::string>, std::string>;  // document; else why not
+  const std::optional<Answer> answer = worker_->ask<Answer>(
+      [jobId](http_t* http, const CupsWorker::Relay&) -> Answer {
+        if (http == nullptr) return {std::nullopt, "CUPS does not answer"};
+        // CUPS writes the document to a file descriptor; a nameless file holds it meanwhile.
+        std::FILE* file = std::tmpfile();
+        if (file == nullptr) return {std::nullopt, std::strerror(errno)};
+        ipp_t* request = jobRequest(IPP_OP_CUPS_GET_DOCUMENT, jobId);
+        ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "document-number", 1);
+        const IppMessage response(cupsDoIORequest(http, request, "/", -1, fileno(file)));
+        Answer result{std::nullopt, lastError()};
+        if (response && ippGetStatusCode(response.get()) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+          std::string bytes;
+          std::rewind(file);
+          char chunk[65536];
+          std::size_t length = 0;
+          while ((length = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+            bytes.append(chunk, length);
+          if (std::ferror(file) == 0) result.first = std::move(bytes);
+        }
+        std::fclose(file);
+        return result;
+      },
+      std::nullopt);
+  if (!answer || !answer->first) {
+    Diagnostics::warning() << "CUPS gave no copy of the document of job " << jobId << ": "
+                           << (answer ? answer->second : std::string("it does not answer"));
+    return std::nullopt;
+  }
+  return answer->first;
 }
 
 void CupsPrintSystem::cancelLeftoverJobs() {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "core/RecentJobs.h"
 #include "platform/CupsKnowledge.h"
 #include "ports/PrintSystem.h"
 
@@ -51,6 +52,14 @@ class CupsPrintSystem final : public PrintSystem {
   // Where a job of ours that CUPS took and then did not print, or that is stuck, is told. The
   // notifier must outlive this print system.
   void tellJobTroubleTo(Notifier& notifier) { notifier_ = &notifier; }
+  // The last jobs of ours, their states kept current from CUPS's events.
+  RecentJobs& recentJobs() { return recent_; }
+  // Prints a job of ours again on its printer, from the document CUPS kept (Restart-Job); false,
+  // with a line on standard error, when CUPS would not.
+  bool printAgain(int jobId);
+  // The document CUPS kept of a job of ours; nothing, with a line on standard error, when it
+  // has none or cannot give it.
+  std::optional<std::string> documentOf(int jobId);
 
  private:
   // The kept knowledge; read afresh first when there is none or CUPS was silent.
@@ -75,5 +84,6 @@ class CupsPrintSystem final : public PrintSystem {
   std::shared_ptr<CupsWatch> watch_;   // used on the worker thread only
   std::shared_ptr<CupsJobFollow> jobs_;  // used on the worker thread only
   Notifier* notifier_ = nullptr;
+  RecentJobs recent_;
   std::unique_ptr<CupsWorker> worker_;
 };

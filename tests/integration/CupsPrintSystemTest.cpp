@@ -179,6 +179,22 @@ TEST(CupsPrintSystemTest, AJobThatFailsOrIsStuckIsToldOnce) {
       notifier.notices[1].text.english(),
       "\"Paused Printer.pdf\" is waiting on Paused Printer: the printer is paused or stopped; "
       "resume it in the print queue (CUPS: Paused).");
+
+  // The menu's list, newest first, as CUPS last told; a failed job's document is kept, to be
+  // saved byte for byte or printed again on its printer (and followed again).
+  using S = RecentJob::State;
+  const auto& recent = cups.recentJobs().jobs();
+  ASSERT_EQ(recent.size(), 3u);
+  EXPECT_EQ(recent[0].state, S::Printed);
+  EXPECT_EQ(recent[1].state, S::Stopped);
+  const RecentJob failed = recent[2];
+  EXPECT_EQ(failed.state, S::Failed);
+  ASSERT_TRUE(failed.documentKept);
+  EXPECT_EQ(cups.documentOf(failed.id), kPdf);
+  ASSERT_TRUE(cups.printAgain(failed.id));
+  EXPECT_EQ(cups.recentJobs().jobs()[0].state, S::Printing);
+  for (int i = 0; i < 300 && notifier.notices.size() < 3; ++i) look();
+  EXPECT_EQ(cups.recentJobs().jobs()[0].state, S::Failed) << "failed again, and told again";
 }
 
 // ---------------------------------------------------------------- PDF
