@@ -397,6 +397,10 @@
 <context>
     <name>StatusMenu</name>
     <message>
+        <source>Print on</source>
+        <translation>Drucken auf</translation>
+    </message>
+    <message>
         <source>&amp;Recent jobs</source>
         <translation>&amp;Letzte Aufträge</translation>
     </message>

@@ -178,6 +178,24 @@ void Application::fillRecentJobs(QMenu* menu) {
     QObject::connect(entry->addAction(QCoreApplication::translate("StatusMenu", "Print again")),
                      &QAction::triggered, menu,
                      [this, id = job.id] { printSystem_.printAgain(id); });
+    if (job.printableElsewhere()) {
+      QMenu* elsewhere = entry->addMenu(QCoreApplication::translate("StatusMenu", "Print on"));
+      // Asked only as the menu opens: the list of printers may have changed since.
+      QObject::connect(elsewhere, &QMenu::aboutToShow, elsewhere, [this, elsewhere, job] {
+        elsewhere->clear();
+        for (const std::string& printer : printSystem_.printerNames()) {
+          if (printer == job.printer) continue;
+          QObject::connect(elsewhere->addAction(QString::fromStdString(printer)),
+                           &QAction::triggered, elsewhere, [this, id = job.id, printer] {
+                             const PrintSubmission copy = printSystem_.printCopyOn(id, printer);
+                             if (!copy.submitted) {
+                               Diagnostics::warning() << "job " << id << " was not printed on "
+                                                      << printer << ": " << copy.error;
+                             }
+                           });
+        }
+      });
+    }
     QObject::connect(entry->addAction(QCoreApplication::translate("StatusMenu", "Save a copy…")),
                      &QAction::triggered, menu,
                      [this, id = job.id, document = job.document] { saveCopy(id, document); });

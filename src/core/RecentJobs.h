@@ -18,9 +18,12 @@ struct RecentJob {
   State state = State::Printing;
   std::chrono::system_clock::time_point time;  // when it reached its state
   bool documentKept = false;                   // CUPS still has its document (job-preserved)
+  // Printer data for one printer model: printed again only on its own printer.
+  bool raw = false;
 
   // Whether the user may want it printed again.
   bool unprinted() const { return state == State::Failed || state == State::Cancelled; }
+  bool printableElsewhere() const { return documentKept && !raw; }
   static UserText stateText(State state);
 };
 

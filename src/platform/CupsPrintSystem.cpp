@@ -175,7 +175,7 @@ void CupsPrintSystem::checkForChanges() {
 }
 
 void CupsPrintSystem::follow(int jobId, const std::string& queue, const std::string& printer,
-                             const std::string& document) {
+                             const std::string& document, bool raw) {
   if (jobId <= 0) return;
   recent_.add(RecentJob{.id = jobId,
                         .document = document,
@@ -183,7 +183,8 @@ void CupsPrintSystem::follow(int jobId, const std::string& queue, const std::str
                         .queue = queue,
                         .state = RecentJob::State::Printing,
                         .time = std::chrono::system_clock::now(),
-                        .documentKept = false});
+                        .documentKept = false,
+                        .raw = raw});
   worker_->post([jobs = jobs_, jobId, queue, printer, document](http_t*) {
     jobs->follow(jobId, queue, printer, document);
   });
@@ -254,7 +255,7 @@ bool CupsPrintSystem::printAgain(int jobId) {
                            << " again: " << (error ? *error : std::string("it does not answer"));
     return false;
   }
-  follow(jobId, again.queue, again.printer, again.document);
+  follow(jobId, again.queue, again.printer, again.document, again.raw);
   return true;
 }
 
@@ -289,6 +290,23 @@ std::optional<std::string> CupsPrintSystem::documentOf(int jobId) {
     return std::nullopt;
   }
   return answer->first;
+}
+
+PrintSubmission CupsPrintSystem::printCopyOn(int jobId, const std::string& printerName) {
+  PrintSubmission result;
+  const RecentJob* job = recent_.find(jobId);
+  if (job == nullptr || !job->printableElsewhere()) {
+    result.error = "job " + std::to_string(jobId) + " cannot be printed on another printer";
+    return result;
+  }
+  PrintOptions options;
+  options.jobName = job->document;
+  const std::optional<std::string> document = documentOf(jobId);
+  if (!document) {
+    result.error = "CUPS gave no copy of the document";
+    return result;
+  }
+  return printPdf(printerName, *document, options, {});
 }
 
 void CupsPrintSystem::cancelLeftoverJobs() {
@@ -387,7 +405,8 @@ PrintSubmission CupsPrintSystem::printPdf(const std::string& printerName, std::s
   result.submitted = outcome.submitted;
   result.jobId = outcome.jobId;
   result.error = outcome.error;
-  if (outcome.submitted) follow(outcome.jobId, queue.queue, queue.printerName, options.jobName);
+  if (outcome.submitted)
+    follow(outcome.jobId, queue.queue, queue.printerName, options.jobName, false);
   return result;
 }
 
@@ -481,7 +500,7 @@ RawSubmission CupsPrintSystem::printRaw(const std::string& printerName, const st
   if (!outcome.submitted) {
     return refuse(RawSubmission::Result::SubmitFailed, outcome.status, outcome.error);
   }
-  follow(outcome.jobId, queue.queue, queue.printerName, jobName);
+  follow(outcome.jobId, queue.queue, queue.printerName, jobName, true);
   result.result = RawSubmission::Result::Submitted;
   result.status = static_cast<int>(IPP_STATUS_OK);
   result.jobId = outcome.jobId;

@@ -60,6 +60,8 @@ class CupsPrintSystem final : public PrintSystem {
   // The document CUPS kept of a job of ours; nothing, with a line on standard error, when it
   // has none or cannot give it.
   std::optional<std::string> documentOf(int jobId);
+  // Prints the document CUPS kept of a PDF job of ours as a new job on another printer.
+  PrintSubmission printCopyOn(int jobId, const std::string& printerName);
 
  private:
   // The kept knowledge; read afresh first when there is none or CUPS was silent.
@@ -73,7 +75,7 @@ class CupsPrintSystem final : public PrintSystem {
   std::string unreachable(const std::string& detail) const;
   // Follows a job CUPS took until it ends.
   void follow(int jobId, const std::string& queue, const std::string& printer,
-              const std::string& document);
+              const std::string& document, bool raw);
   // Worker thread: looks at the followed jobs after news from CUPS or at a stuck job's limit.
   void lookAtJobs(http_t* http);
 

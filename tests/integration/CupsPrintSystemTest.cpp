@@ -181,7 +181,7 @@ TEST(CupsPrintSystemTest, AJobThatFailsOrIsStuckIsToldOnce) {
       "resume it in the print queue (CUPS: Paused).");
 
   // The menu's list, newest first, as CUPS last told; a failed job's document is kept, to be
-  // saved byte for byte or printed again on its printer (and followed again).
+  // saved, printed on another printer byte for byte, or again on its own (and followed again).
   using S = RecentJob::State;
   const auto& recent = cups.recentJobs().jobs();
   ASSERT_EQ(recent.size(), 3u);
@@ -191,6 +191,10 @@ TEST(CupsPrintSystemTest, AJobThatFailsOrIsStuckIsToldOnce) {
   EXPECT_EQ(failed.state, S::Failed);
   ASSERT_TRUE(failed.documentKept);
   EXPECT_EQ(cups.documentOf(failed.id), kPdf);
+  const PrintSubmission copy = cups.printCopyOn(failed.id, kRaw);
+  ASSERT_TRUE(copy.submitted) << copy.error;
+  ASSERT_TRUE(CupsJobs::waitUntilEnded(copy.jobId));
+  EXPECT_EQ(CupsJobs::captured("zelbrin-raw", copy.jobId), kPdf) << "on another printer";
   ASSERT_TRUE(cups.printAgain(failed.id));
   EXPECT_EQ(cups.recentJobs().jobs()[0].state, S::Printing);
   for (int i = 0; i < 300 && notifier.notices.size() < 3; ++i) look();
