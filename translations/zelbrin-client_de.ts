@@ -111,6 +111,10 @@
         <source>Printer Settings…</source>
         <translation>Druckereinstellungen…</translation>
     </message>
+    <message>
+        <source>Print Queue…</source>
+        <translation>Druckwarteschlange…</translation>
+    </message>
 </context>
 <context>
     <name>FailureNotices</name>
@@ -393,6 +397,30 @@
 <context>
     <name>StatusMenu</name>
     <message>
+        <source>Print on</source>
+        <translation>Drucken auf</translation>
+    </message>
+    <message>
+        <source>&amp;Recent jobs</source>
+        <translation>&amp;Letzte Aufträge</translation>
+    </message>
+    <message>
+        <source>No jobs yet</source>
+        <translation>Noch keine Aufträge</translation>
+    </message>
+    <message>
+        <source>Document not kept by CUPS</source>
+        <translation>Dokument von CUPS nicht aufbewahrt</translation>
+    </message>
+    <message>
+        <source>Print again</source>
+        <translation>Erneut drucken</translation>
+    </message>
+    <message>
+        <source>Save a copy…</source>
+        <translation>Kopie speichern…</translation>
+    </message>
+    <message>
         <source>&amp;Options…</source>
         <translation>&amp;Einstellungen…</translation>
     </message>
@@ -407,6 +435,104 @@
     <message>
         <source>&amp;Quit Zelbrin Client</source>
         <translation>Zelbrin Client &amp;beenden</translation>
+    </message>
+</context>
+<context>
+    <name>JobTrouble</name>
+    <message>
+        <source>A print job needs attention</source>
+        <translation>Ein Druckauftrag braucht Ihre Aufmerksamkeit</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was not printed on %2: %3.</source>
+        <translation>„%1“ wurde auf %2 nicht gedruckt: %3.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is waiting on %2: %3.</source>
+        <translation>„%1“ wartet auf %2: %3.</translation>
+    </message>
+    <message>
+        <source>%1 (CUPS: %2)</source>
+        <translation>%1 (CUPS: %2)</translation>
+    </message>
+    <message>
+        <source>CUPS says: %1</source>
+        <translation>CUPS meldet: %1</translation>
+    </message>
+    <message>
+        <source>it was cancelled</source>
+        <translation>der Auftrag wurde abgebrochen</translation>
+    </message>
+    <message>
+        <source>CUPS gives no reason</source>
+        <translation>CUPS nennt keinen Grund</translation>
+    </message>
+    <message>
+        <source>it was cancelled in the print queue</source>
+        <translation>der Auftrag wurde in der Druckwarteschlange abgebrochen</translation>
+    </message>
+    <message>
+        <source>the printer asks for a user name and password; release the job in the print queue</source>
+        <translation>der Drucker verlangt einen Benutzernamen und ein Passwort; geben Sie den Auftrag in der Druckwarteschlange frei</translation>
+    </message>
+    <message>
+        <source>it is held in the print queue until someone releases it</source>
+        <translation>der Auftrag wird in der Druckwarteschlange zurückgehalten, bis jemand ihn freigibt</translation>
+    </message>
+    <message>
+        <source>the printer is out of paper</source>
+        <translation>im Drucker ist kein Papier mehr</translation>
+    </message>
+    <message>
+        <source>the printer cannot be reached; check that it is switched on and connected</source>
+        <translation>der Drucker ist nicht erreichbar; prüfen Sie, ob er eingeschaltet und angeschlossen ist</translation>
+    </message>
+    <message>
+        <source>the printer cannot handle this document</source>
+        <translation>der Drucker kann dieses Dokument nicht verarbeiten</translation>
+    </message>
+    <message>
+        <source>the document could not be prepared for this printer</source>
+        <translation>das Dokument konnte für diesen Drucker nicht aufbereitet werden</translation>
+    </message>
+    <message>
+        <source>the printer could not be sent the document</source>
+        <translation>das Dokument konnte nicht an den Drucker gesendet werden</translation>
+    </message>
+    <message>
+        <source>the printer is paused or stopped; resume it in the print queue</source>
+        <translation>der Drucker ist angehalten; setzen Sie ihn in der Druckwarteschlange fort</translation>
+    </message>
+    <message>
+        <source>the print system gave up on it</source>
+        <translation>das Drucksystem hat den Auftrag aufgegeben</translation>
+    </message>
+</context>
+<context>
+    <name>RecentJobs</name>
+    <message>
+        <source>printing</source>
+        <translation>wird gedruckt</translation>
+    </message>
+    <message>
+        <source>printed</source>
+        <translation>gedruckt</translation>
+    </message>
+    <message>
+        <source>held</source>
+        <translation>zurückgehalten</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>angehalten</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>abgebrochen</translation>
     </message>
 </context>
 </TS>

@@ -2,13 +2,17 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "config/LeftoverFiles.h"
+#include "core/AtomicFile.h"
 #include "core/Crypto.h"
 #include "core/Diagnostics.h"
 #include "core/JobFailure.h"
@@ -98,7 +102,10 @@ Application::Application()
 }
 
 // The status outlives the windows its listener updates.
-Application::~Application() { status_.onChange({}); }
+Application::~Application() {
+  status_.onChange({});
+  printSystem_.recentJobs().onChange({});
+}
 
 std::unique_ptr<Clipboard> Application::chooseClipboard() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -110,14 +117,15 @@ std::unique_ptr<Clipboard> Application::chooseClipboard() {
   const char* x11 = std::getenv("DISPLAY");
   if (x11 != nullptr && *x11 != '\0') {
     Diagnostics::info() << "clipboard: X11 on " << x11
-                       << (wayland != nullptr && *wayland != '\0'
-                               ? " (XWayland: the compositor offers no data control; jobs of "
-                                 "Wayland programs reach the agent only as the compositor "
-                                 "passes them to X11)"
-                               : "");
+                        << (wayland != nullptr && *wayland != '\0'
+                                ? " (XWayland: the compositor offers no data control; jobs of "
+                                  "Wayland programs reach the agent only as the compositor "
+                                  "passes them to X11)"
+                                : "");
   } else {
-    Diagnostics::info() << "clipboard: Qt's clipboard (" << QGuiApplication::platformName().toStdString()
-                       << "); neither X11 nor Wayland data control is there";
+    Diagnostics::info() << "clipboard: Qt's clipboard ("
+                        << QGuiApplication::platformName().toStdString()
+                        << "); neither X11 nor Wayland data control is there";
   }
   return clipboard;
 }
@@ -131,20 +139,89 @@ void Application::connectStatusMenu() {
   QObject::connect(
       statusMenu_.addAction(QCoreApplication::translate("StatusMenu", "&About Zelbrin Client")),
       &QAction::triggered, &statusMenu_, [this] { appDelegate_.AboutPanel(); });
+  QMenu* recent = statusMenu_.addMenu(QCoreApplication::translate("StatusMenu", "&Recent jobs"));
+  fillRecentJobs(recent);
+  // Made afresh after the change, not inside it: a change can come from one of its own entries.
+  printSystem_.recentJobs().onChange([this, recent] {
+    QTimer::singleShot(0, recent, [this, recent] { fillRecentJobs(recent); });
+  });
   statusMenu_.addSeparator();
   QObject::connect(
       statusMenu_.addAction(QCoreApplication::translate("StatusMenu", "&Quit Zelbrin Client")),
       &QAction::triggered, &statusMenu_, [this] { appDelegate_.quitApp(); });
 }
 
+void Application::fillRecentJobs(QMenu* menu) {
+  menu->clear();
+  const auto& jobs = printSystem_.recentJobs().jobs();
+  if (jobs.empty()) {
+    menu->addAction(QCoreApplication::translate("StatusMenu", "No jobs yet"))->setEnabled(false);
+  }
+  for (const RecentJob& job : jobs) {
+    const QString time =
+        QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(job.time))
+            .toString(QStringLiteral("HH:mm"));
+    const QString label =
+        QStringLiteral("%1 — %2 — %3, %4")
+            .arg(QString::fromStdString(job.document), QString::fromStdString(job.printer),
+                 QtTranslation::text(RecentJob::stateText(job.state)), time);
+    if (!job.unprinted()) {
+      menu->addAction(label)->setEnabled(false);
+      continue;
+    }
+    QMenu* entry = menu->addMenu(label);
+    if (!job.documentKept) {
+      entry->addAction(QCoreApplication::translate("StatusMenu", "Document not kept by CUPS"))
+          ->setEnabled(false);
+      continue;
+    }
+    QObject::connect(entry->addAction(QCoreApplication::translate("StatusMenu", "Print again")),
+                     &QAction::triggered, menu,
+                     [this, id = job.id] { printSystem_.printAgain(id); });
+    if (job.printableElsewhere()) {
+      QMenu* elsewhere = entry->addMenu(QCoreApplication::translate("StatusMenu", "Print on"));
+      // Asked only as the menu opens: the list of printers may have changed since.
+      QObject::connect(elsewhere, &QMenu::aboutToShow, elsewhere, [this, elsewhere, job] {
+        elsewhere->clear();
+        for (const std::string& printer : printSystem_.printerNames()) {
+          if (printer == job.printer) continue;
+          QObject::connect(elsewhere->addAction(QString::fromStdString(printer)),
+                           &QAction::triggered, elsewhere, [this, id = job.id, printer] {
+                             const PrintSubmission copy = printSystem_.printCopyOn(id, printer);
+                             if (!copy.submitted) {
+                               Diagnostics::warning() << "job " << id << " was not printed on "
+                                                      << printer << ": " << copy.error;
+                             }
+                           });
+        }
+      });
+    }
+    QObject::connect(entry->addAction(QCoreApplication::translate("StatusMenu", "Save a copy…")),
+                     &QAction::triggered, menu,
+                     [this, id = job.id, document = job.document] { saveCopy(id, document); });
+  }
+}
+
+void Application::saveCopy(int jobId, const std::string& document) {
+  const std::optional<std::string> path = savePanel_.run(document);
+  if (!path) return;
+  const std::optional<std::string> bytes = printSystem_.documentOf(jobId);
+  if (!bytes) return;  // said on standard error
+  if (!AtomicFile::write(*path, *bytes)) {
+    Diagnostics::error() << "could not save the copy of job " << jobId << " as "
+                         << Diagnostics::printable(*path);
+  }
+}
+
 void Application::start() {
   if (!Crypto::md5Available()) {
     Diagnostics::warning() << "OpenSSL offers no MD5 here; a clipboard job offered twice may "
-                          "be carried out twice";
+                              "be carried out twice";
   }
   // Before any job can write there: copies of old documents and cut-short writes go.
   LeftoverFiles::removeAtStart(paths_);
   printSystem_.cancelLeftoverJobs();  // jobs an ended agent created but never sent
+  printSystem_.tellJobTroubleTo(notifier_);
   // The switches and the pair table are settled before the first tick can read them. A settings
   // or pair file found unreadable on the way is told like a failed job.
   const JobFailure::Scope startUp;
@@ -168,6 +245,7 @@ void Application::start() {
         .text = failure->message,
         .failure = !failure->jobCarriedOut,
         .aboutPrinter = failure->aboutPrinter,
+        .queue = {},
     });
   }
 }

@@ -29,9 +29,9 @@
 #include "platform/QtSavePanel.h"
 #include "platform/QtTicker.h"
 #include "platform/QtWorkspace.h"
-#include "ports/Clipboard.h"
 #include "platform/StandardPaths.h"
 #include "platform/XdgLoginItems.h"
+#include "ports/Clipboard.h"
 #include "printing/JobValues.h"
 #include "printing/PrinterProcess.h"
 #include "printing/WindowsDriverPrint.h"
@@ -63,6 +63,9 @@ class Application {
 
  private:
   void connectStatusMenu();
+  // The "Recent jobs" submenu, made afresh from the print system's list.
+  void fillRecentJobs(QMenu* menu);
+  void saveCopy(int jobId, const std::string& document);
   static std::unique_ptr<Clipboard> chooseClipboard();
 
   // What the agent is doing, for the status menu: the parts report to it from the start.

@@ -17,5 +17,6 @@ void FailureNotices::jobEnded(const std::optional<JobFailure::Failure>& failure)
       .text = failure->message,
       .failure = !failure->jobCarriedOut,
       .aboutPrinter = failure->aboutPrinter,
+      .queue = {},
   });
 }

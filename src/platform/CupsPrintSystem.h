@@ -3,12 +3,16 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 
+#include "core/RecentJobs.h"
 #include "platform/CupsKnowledge.h"
 #include "ports/PrintSystem.h"
 
+class CupsJobFollow;
 class CupsWatch;
 class CupsWorker;
+class Notifier;
 class QObject;
 
 // The printing system of the machine, through libcups. The destinations, the default and what a
@@ -17,6 +21,10 @@ class QObject;
 // a caller waits for it with its event loop running.
 class CupsPrintSystem final : public PrintSystem {
  public:
+  // A job held or stopped this long is told; ZELBRIN_JOB_STUCK_SECONDS in the environment sets
+  // another limit (for tests).
+  static constexpr std::chrono::seconds kStuckAfter{60};
+
   CupsPrintSystem();
   ~CupsPrintSystem() override;
   CupsPrintSystem(const CupsPrintSystem&) = delete;
@@ -42,6 +50,19 @@ class CupsPrintSystem final : public PrintSystem {
   void cancelLeftoverJobs();
   // Asks CUPS for its events now instead of when it next wants to be asked.
   void checkForChanges();
+  // Where a job of ours that CUPS took and then did not print, or that is stuck, is told. The
+  // notifier must outlive this print system.
+  void tellJobTroubleTo(Notifier& notifier) { notifier_ = &notifier; }
+  // The last jobs of ours, their states kept current from CUPS's events.
+  RecentJobs& recentJobs() { return recent_; }
+  // Prints a job of ours again on its printer, from the document CUPS kept (Restart-Job); false,
+  // with a line on standard error, when CUPS would not.
+  bool printAgain(int jobId);
+  // The document CUPS kept of a job of ours; nothing, with a line on standard error, when it
+  // has none or cannot give it.
+  std::optional<std::string> documentOf(int jobId);
+  // Prints the document CUPS kept of a PDF job of ours as a new job on another printer.
+  PrintSubmission printCopyOn(int jobId, const std::string& printerName);
 
  private:
   // The kept knowledge; read afresh first when there is none or CUPS was silent.
@@ -53,6 +74,11 @@ class CupsPrintSystem final : public PrintSystem {
   void watchOnWorker();
   void deliver(CupsKnowledge knowledge);
   std::string unreachable(const std::string& detail) const;
+  // Follows a job CUPS took until it ends.
+  void follow(int jobId, const std::string& queue, const std::string& printer,
+              const std::string& document, bool raw);
+  // Worker thread: looks at the followed jobs after news from CUPS or at a stuck job's limit.
+  void lookAtJobs(http_t* http);
 
   CupsKnowledge knowledge_;
   bool loaded_ = false;
@@ -60,5 +86,8 @@ class CupsPrintSystem final : public PrintSystem {
   std::int64_t userDefault_ = 0;                 // the user's lpoptions files when last read
   std::unique_ptr<QObject> receiver_;  // on this thread: where the worker's findings are delivered
   std::shared_ptr<CupsWatch> watch_;   // used on the worker thread only
+  std::shared_ptr<CupsJobFollow> jobs_;  // used on the worker thread only
+  Notifier* notifier_ = nullptr;
+  RecentJobs recent_;
   std::unique_ptr<CupsWorker> worker_;
 };

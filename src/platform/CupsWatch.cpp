@@ -10,19 +10,23 @@ namespace {
 
 constexpr const char* kServerUri = "ipp://localhost/";
 // Events that change what the agent keeps. printer-state-changed comes with every job and
-// changes none of it; it is asked for so that a sequence gap never hides a change. CUPS keeps
-// subscriptions across a restart and the connection reconnects unseen, so a restart is known
-// by its own events.
+// changes none of it; it is asked for so that a sequence gap never hides a change, and because a
+// stopped printer stops its jobs. CUPS keeps subscriptions across a restart and the connection
+// reconnects unseen, so a restart is known by its own events. The job events (of every user's
+// jobs: CUPS cannot narrow them to ours) tell when the jobs we follow are to be looked at.
 constexpr const char* kEvents[] = {
-    "printer-added",          "printer-deleted", "printer-modified", "printer-state-changed",
-    "printer-config-changed", "server-started",  "server-restarted"};
+    "printer-added",         "printer-deleted",        "printer-modified",
+    "printer-state-changed", "printer-config-changed", "server-started",
+    "server-restarted",      "job-completed",          "job-stopped",
+    "job-state-changed"};
 // A subscription of an agent that was killed goes away by itself.
 constexpr int kLeaseSeconds = 3600;
 // How often a silent CUPS is tried again; it cannot say.
 constexpr std::chrono::seconds kRetryAfter{10};
 
 bool changesWhatWeKeep(const char* event) {
-  return event != nullptr && std::strcmp(event, "printer-state-changed") != 0;
+  return event != nullptr && std::strcmp(event, "printer-state-changed") != 0 &&
+         std::strncmp(event, "job-", 4) != 0;
 }
 
 }  // namespace
@@ -59,6 +63,7 @@ bool CupsWatch::subscribe(http_t* http) {
           ippFindAttribute(response.get(), "notify-subscription-id", IPP_TAG_INTEGER)) {
     subscriptionId_ = ippGetInteger(id, 0);
     nextSequence_ = 1;
+    news_ = true;  // whatever happened before it is not known
   }
   return true;
 }
@@ -106,6 +111,7 @@ std::optional<CupsKnowledge> CupsWatch::check(http_t* http) {
     interval_ = std::chrono::seconds(std::max(1, ippGetInteger(interval, 0)));
   }
   bool changed = !wasReachable;  // what happened during the silence is not known
+  news_ |= changed;
   for (ipp_attribute_t* attr = ippFirstAttribute(response.get()); attr != nullptr;
        attr = ippNextAttribute(response.get())) {
     if (ippGetGroupTag(attr) != IPP_TAG_EVENT_NOTIFICATION || ippGetName(attr) == nullptr) {
@@ -114,6 +120,7 @@ std::optional<CupsKnowledge> CupsWatch::check(http_t* http) {
     if (std::strcmp(ippGetName(attr), "notify-sequence-number") == 0) {
       nextSequence_ = std::max(nextSequence_, ippGetInteger(attr, 0) + 1);
     } else if (std::strcmp(ippGetName(attr), "notify-subscribed-event") == 0) {
+      news_ = true;
       changed |= changesWhatWeKeep(ippGetString(attr, 0, nullptr));
     }
   }

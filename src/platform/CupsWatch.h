@@ -5,10 +5,11 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "platform/CupsKnowledge.h"
 
-// Keeps the agent's knowledge of the destinations fresh from CUPS's own events: a printer
+// Keeps the agent's knowledge of the destinations fresh from CUPS's own events: a printer and job
 // subscription read with Get-Notifications, as often as CUPS asks to be asked. Worker thread
 // only.
 class CupsWatch {
@@ -22,6 +23,8 @@ class CupsWatch {
   std::optional<CupsKnowledge> check(http_t* http);
   // Whether CUPS answered the last look.
   bool reachable() const { return reachable_; }
+  // Whether any event came (or may have been missed) since this was last asked.
+  bool takeNews() { return std::exchange(news_, false); }
   // When CUPS wants to be asked again.
   std::chrono::seconds interval() const { return interval_; }
   // Ends the subscription (the agent ends).
@@ -35,6 +38,7 @@ class CupsWatch {
   int subscriptionId_ = 0;
   int nextSequence_ = 1;
   bool reachable_ = true;
+  bool news_ = false;
   std::uint64_t generation_ = 0;
   std::chrono::seconds interval_{60};
 };

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
 #include <QVariantMap>
 
 #include "core/Diagnostics.h"
@@ -26,6 +27,7 @@ const QString kAppName = QStringLiteral("Zelbrin Client");
 
 const QString kOptionsAction = QStringLiteral("options");
 const QString kPrintersAction = QStringLiteral("printers");
+const QString kQueueAction = QStringLiteral("queue");
 
 // A service that is being started on demand answers within a few seconds; one that hangs must
 // not keep the notice from the tray for long.
@@ -70,6 +72,8 @@ void DbusNotifier::notify(const Notice& notice) {
   QStringList actions{QStringLiteral("default"), options, kOptionsAction, options};
   if (notice.aboutPrinter)
     actions << kPrintersAction << QCoreApplication::translate("DbusNotifier", "Printer Settings…");
+  if (!notice.queue.empty())
+    actions << kQueueAction << QCoreApplication::translate("DbusNotifier", "Print Queue…");
   // The desktop entry gives the service the program's name and icon, and ties the notice to it.
   const QString entry = QGuiApplication::desktopFileName();
   QVariantMap hints{{QStringLiteral("desktop-entry"), entry}};
@@ -98,7 +102,7 @@ void DbusNotifier::answered(QDBusPendingCallWatcher* watcher) {
     fallback_(notice, reply.error().message().toStdString());
     return;
   }
-  shown_[reply.value()] = notice.aboutPrinter;
+  shown_[reply.value()] = notice;
   Diagnostics::info() << "told the user (desktop notification " << reply.value()
                       << "): " << notice.title.english() << ": " << notice.text.english();
 }
@@ -108,8 +112,10 @@ void DbusNotifier::actionInvoked(uint id, const QString& action) {
   if (found == shown_.end()) return;
   if (action == QLatin1String("default") || action == kOptionsAction) {
     openOptions_();
-  } else if (action == kPrintersAction && found->second) {
+  } else if (action == kPrintersAction && found->second.aboutPrinter) {
     openPrinterSettings();
+  } else if (action == kQueueAction && !found->second.queue.empty()) {
+    openPrintQueue(found->second.queue);
   }
 }
 
@@ -139,4 +145,21 @@ void DbusNotifier::openPrinterSettings() {
     Diagnostics::warning() << "no printer settings to open: none of system-config-printer, "
                               "gnome-control-center, kcmshell6, kcmshell5 and xdg-open is on PATH";
   }
+}
+
+void DbusNotifier::openPrintQueue(const std::string& queue) {
+  const QString name = QString::fromStdString(queue);
+  const QString settings = QStandardPaths::findExecutable(QStringLiteral("system-config-printer"));
+  if (!settings.isEmpty() &&
+      QProcess::startDetached(settings, {QStringLiteral("--show-jobs"), name})) {
+    return;
+  }
+  const QString browser = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  const QString page = QStringLiteral("http://localhost:631/printers/") +
+                       QString::fromLatin1(QUrl::toPercentEncoding(name));
+  if (!browser.isEmpty() && QProcess::startDetached(browser, {page})) {
+    return;
+  }
+  Diagnostics::warning() << "cannot open the print queue " << queue
+                         << ": neither system-config-printer nor xdg-open could be started";
 }

@@ -135,6 +135,78 @@ TEST(CupsPrintSystemTest, AFrozenSchedulerLeavesTheCallersEventLoopRunning) {
   EXPECT_TRUE(cups.serviceAnswered());
 }
 
+// A job CUPS took and then did not print is told once, in words, with the printer's queue to
+// open: one whose backend fails, and one waiting on a paused queue past the limit (1 s here); one
+// that prints is not told.
+TEST(CupsPrintSystemTest, AJobThatFailsOrIsStuckIsToldOnce) {
+  const TempFolder capture;
+  ASSERT_EQ(std::system(("lpadmin -p zelbrin-broken -E -v capture:relative -D 'Broken Printer' "
+                         "-o printer-error-policy=abort-job && lpadmin -p zelbrin-paused -E -v "
+                         "capture:" +
+                         capture.path().string() +
+                         " -D 'Paused Printer' && "
+                         "cupsdisable zelbrin-paused")
+                            .c_str()),
+            0);
+  const struct Removed {
+    ~Removed() {
+      [[maybe_unused]] const int gone =
+          std::system("lpadmin -x zelbrin-broken; lpadmin -x zelbrin-paused");
+    }
+  } removed;
+  ::setenv("ZELBRIN_JOB_STUCK_SECONDS", "1", 1);
+  CupsPrintSystem cups;
+  ::unsetenv("ZELBRIN_JOB_STUCK_SECONDS");
+  RecordingNotifier notifier;
+  cups.tellJobTroubleTo(notifier);
+  for (const char* printer : {"Broken Printer", "Paused Printer", kRaw}) {  // the last prints
+    PrintOptions options;
+    options.jobName = std::string(printer) + ".pdf";
+    ASSERT_TRUE(cups.printPdf(printer, kPdf, options, {}).submitted) << printer;
+  }
+  // Looks as the agent makes them, only sooner; then 2 s more, long enough for a second notice.
+  const auto look = [&] {
+    cups.checkForChanges();
+    QEventLoop loop;
+    QTimer::singleShot(100, &loop, &QEventLoop::quit);
+    loop.exec();
+  };
+  for (int i = 0; i < 300 && notifier.notices.size() < 2; ++i) look();
+  for (int i = 0; i < 20; ++i) look();
+  ASSERT_EQ(notifier.notices.size(), 2u) << ::testing::PrintToString(notifier.told);
+  std::sort(notifier.notices.begin(), notifier.notices.end(),
+            [](const auto& a, const auto& b) { return a.queue < b.queue; });
+  EXPECT_EQ(notifier.notices[0].queue, "zelbrin-broken");
+  EXPECT_EQ(notifier.notices[0].text.english(),
+            "\"Broken Printer.pdf\" was not printed on Broken Printer: CUPS says: capture: folder "
+            "'relative' is not absolute.");
+  EXPECT_EQ(notifier.notices[1].queue, "zelbrin-paused");
+  EXPECT_EQ(
+      notifier.notices[1].text.english(),
+      "\"Paused Printer.pdf\" is waiting on Paused Printer: the printer is paused or stopped; "
+      "resume it in the print queue (CUPS: Paused).");
+
+  // The menu's list, newest first, as CUPS last told; a failed job's document is kept, to be
+  // saved, printed on another printer byte for byte, or again on its own (and followed again).
+  using S = RecentJob::State;
+  const auto& recent = cups.recentJobs().jobs();
+  ASSERT_EQ(recent.size(), 3u);
+  EXPECT_EQ(recent[0].state, S::Printed);
+  EXPECT_EQ(recent[1].state, S::Stopped);
+  const RecentJob failed = recent[2];
+  EXPECT_EQ(failed.state, S::Failed);
+  ASSERT_TRUE(failed.documentKept);
+  EXPECT_EQ(cups.documentOf(failed.id), kPdf);
+  const PrintSubmission copy = cups.printCopyOn(failed.id, kRaw);
+  ASSERT_TRUE(copy.submitted) << copy.error;
+  ASSERT_TRUE(CupsJobs::waitUntilEnded(copy.jobId));
+  EXPECT_EQ(CupsJobs::captured("zelbrin-raw", copy.jobId), kPdf) << "on another printer";
+  ASSERT_TRUE(cups.printAgain(failed.id));
+  EXPECT_EQ(cups.recentJobs().jobs()[0].state, S::Printing);
+  for (int i = 0; i < 300 && notifier.notices.size() < 3; ++i) look();
+  EXPECT_EQ(cups.recentJobs().jobs()[0].state, S::Failed) << "failed again, and told again";
+}
+
 // ---------------------------------------------------------------- PDF
 
 PrintOptions allOptions() {
