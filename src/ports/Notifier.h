@@ -17,7 +17,7 @@ class Notifier {
     // A printer is missing, gone or refused the job: the notice offers the printer settings.
     bool aboutPrinter = false;
     // A job in this CUPS queue is stuck or failed: the notice also offers the print queue.
-    std::string queue;
+    std::string queue = {};
   };
 
   virtual ~Notifier() = default;
