@@ -64,6 +64,13 @@ struct CupsServer {
   }
 };
 
+// What libcups says of the last request that failed, in words where it has them.
+inline std::string lastCupsError() {
+  const char* text = cupsLastErrorString();
+  if (text != nullptr && *text != '\0') return text;
+  return ippErrorString(cupsLastError());
+}
+
 // Every wait on a connection is bounded: a scheduler that is stopped or frozen (it accepts the
 // connection but never answers) costs a few seconds, not the minutes of libcups's defaults.
 inline constexpr int kSchedulerTimeoutMs = 5000;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/RecentJobs.h"
+#include "platform/CupsHandles.h"
 #include "platform/CupsKnowledge.h"
 #include "ports/PrintSystem.h"
 
@@ -65,6 +66,9 @@ class CupsPrintSystem final : public PrintSystem {
   PrintSubmission printCopyOn(int jobId, const std::string& printerName);
 
  private:
+  // A question waits no longer than one request may take.
+  static constexpr std::chrono::milliseconds kAnswerBudget{kSchedulerTimeoutMs};
+
   // The kept knowledge; read afresh first when there is none or CUPS was silent.
   const CupsKnowledge& knowledge();
   void apply(CupsKnowledge knowledge);

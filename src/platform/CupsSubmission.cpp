@@ -6,12 +6,6 @@
 
 namespace {
 
-std::string lastError() {
-  const char* text = cupsLastErrorString();
-  if (text != nullptr && *text != '\0') return text;
-  return ippErrorString(cupsLastError());
-}
-
 bool succeeded(ipp_status_t status) { return status <= IPP_STATUS_OK_EVENTS_COMPLETE; }
 
 // The resource part of a printer URI, where requests about it go.
@@ -69,7 +63,7 @@ JobOutcome submitJob(http_t* http, const CupsServer& server, const CupsQueue& qu
         response ? ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER) : nullptr;
     if (!response || !succeeded(outcome.status) || id == nullptr) {
       outcome.reachedCups = response != nullptr;
-      outcome.error = lastError();
+      outcome.error = lastCupsError();
       return outcome;
     }
     outcome.jobId = ippGetInteger(id, 0);
@@ -92,10 +86,10 @@ JobOutcome submitJob(http_t* http, const CupsServer& server, const CupsQueue& qu
   ippAddBoolean(send, IPP_TAG_OPERATION, "last-document", 1);
   const http_status_t started = cupsSendRequest(http, send, resource.c_str(), CUPS_LENGTH_VARIABLE);
   ippDelete(send);
-  if (started != HTTP_STATUS_CONTINUE) return fail(lastError());
+  if (started != HTTP_STATUS_CONTINUE) return fail(lastCupsError());
   if (const std::optional<std::string> error = writeBody(http)) return fail(*error);
   const IppMessage response(cupsGetResponse(http, resource.c_str()));
-  if (!response || !succeeded(cupsLastError())) return fail(lastError());
+  if (!response || !succeeded(cupsLastError())) return fail(lastCupsError());
   outcome.submitted = true;
   return outcome;
 }
@@ -156,7 +150,7 @@ int cancelLeftoverJobs(http_t* http, const CupsServer& server) {
                             << "\"): an earlier run of the agent ended before sending its document";
     } else {
       Diagnostics::warning() << "could not cancel the unfinished print job " << leftover.id << ": "
-                             << lastError();
+                             << lastCupsError();
     }
   }
   return cancelled;
