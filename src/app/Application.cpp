@@ -161,10 +161,13 @@ void Application::fillRecentJobs(QMenu* menu) {
     const QString time =
         QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(job.time))
             .toString(QStringLiteral("HH:mm"));
-    const QString label =
-        QStringLiteral("%1 — %2 — %3, %4")
-            .arg(QString::fromStdString(job.document), QString::fromStdString(job.printer),
-                 QtTranslation::text(RecentJob::stateText(job.state)), time);
+    // A document's or printer's "&" is no mnemonic.
+    const auto shown = [](const std::string& name) {
+      return QString::fromStdString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    };
+    const QString label = QStringLiteral("%1 — %2 — %3, %4")
+                              .arg(shown(job.document), shown(job.printer),
+                                   QtTranslation::text(RecentJob::stateText(job.state)), time);
     if (!job.unprinted()) {
       menu->addAction(label)->setEnabled(false);
       continue;
@@ -181,12 +184,12 @@ void Application::fillRecentJobs(QMenu* menu) {
     if (job.printableElsewhere()) {
       QMenu* elsewhere = entry->addMenu(QCoreApplication::translate("StatusMenu", "Print on"));
       // Asked only as the menu opens: the list of printers may have changed since.
-      QObject::connect(elsewhere, &QMenu::aboutToShow, elsewhere, [this, elsewhere, job] {
+      QObject::connect(elsewhere, &QMenu::aboutToShow, elsewhere, [this, elsewhere, job, shown] {
         elsewhere->clear();
         for (const std::string& printer : printSystem_.printerNames()) {
           if (printer == job.printer) continue;
-          QObject::connect(elsewhere->addAction(QString::fromStdString(printer)),
-                           &QAction::triggered, elsewhere, [this, id = job.id, printer] {
+          QObject::connect(elsewhere->addAction(shown(printer)), &QAction::triggered, elsewhere,
+                           [this, id = job.id, printer] {
                              const PrintSubmission copy = printSystem_.printCopyOn(id, printer);
                              if (!copy.submitted) {
                                Diagnostics::warning() << "job " << id << " was not printed on "
