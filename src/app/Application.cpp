@@ -152,6 +152,11 @@ void Application::connectStatusMenu() {
 }
 
 void Application::fillRecentJobs(QMenu* menu) {
+  // clear() deletes the entries but leaves the submenus that addMenu made, children of the menu:
+  // refilled at every change of a job, they would pile up for as long as the agent runs.
+  for (QAction* action : menu->actions()) {
+    if (QMenu* submenu = action->menu()) submenu->deleteLater();
+  }
   menu->clear();
   const auto& jobs = printSystem_.recentJobs().jobs();
   if (jobs.empty()) {
