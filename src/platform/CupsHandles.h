@@ -64,6 +64,15 @@ struct CupsServer {
   }
 };
 
+// A request about the object the URI names (printer-uri, job-uri), made as this user.
+inline ipp_t* userRequest(ipp_op_t op, const char* uriName, const std::string& uri) {
+  ipp_t* request = ippNewRequest(op);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, uriName, nullptr, uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  return request;
+}
+
 // What libcups says of the last request that failed, in words where it has them.
 inline std::string lastCupsError() {
   const char* text = cupsLastErrorString();

@@ -9,10 +9,7 @@ namespace {
 
 ipp_t* attributesRequest(ipp_op_t op, const char* uriName, const std::string& uri,
                          std::initializer_list<const char*> wanted) {
-  ipp_t* request = ippNewRequest(op);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, uriName, nullptr, uri.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
+  ipp_t* request = userRequest(op, uriName, uri);
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(wanted.size()), nullptr, wanted.begin());
   return request;

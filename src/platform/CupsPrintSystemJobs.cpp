@@ -1,5 +1,3 @@
-#include "platform/CupsPrintSystem.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +7,7 @@
 #include "core/Diagnostics.h"
 #include "core/JobTrouble.h"
 #include "platform/CupsJobFollow.h"
+#include "platform/CupsPrintSystem.h"
 #include "platform/CupsWorker.h"
 #include "ports/Notifier.h"
 
@@ -66,12 +65,7 @@ void CupsPrintSystem::lookAtJobs(http_t* http) {
 namespace {
 
 ipp_t* jobRequest(ipp_op_t op, int jobId) {
-  ipp_t* request = ippNewRequest(op);
-  const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobId);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
-  return request;
+  return userRequest(op, "job-uri", "ipp://localhost/jobs/" + std::to_string(jobId));
 }
 
 }  // namespace

@@ -47,10 +47,7 @@ CupsKnowledge CupsWatch::silent(std::string error) {
 }
 
 bool CupsWatch::subscribe(http_t* http) {
-  ipp_t* request = ippNewRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, kServerUri);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
+  ipp_t* request = userRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS, "printer-uri", kServerUri);
   ippAddString(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr,
                "ippget");
   ippAddStrings(request, IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events",
@@ -88,10 +85,7 @@ std::optional<CupsKnowledge> CupsWatch::check(http_t* http) {
   if (http == nullptr) return lost(std::strerror(errno));
   if (subscriptionId_ == 0) return reload(http);
 
-  ipp_t* request = ippNewRequest(IPP_OP_GET_NOTIFICATIONS);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, kServerUri);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
+  ipp_t* request = userRequest(IPP_OP_GET_NOTIFICATIONS, "printer-uri", kServerUri);
   ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids",
                 subscriptionId_);
   ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers",
@@ -133,10 +127,7 @@ std::optional<CupsKnowledge> CupsWatch::check(http_t* http) {
 
 void CupsWatch::cancel(http_t* http) {
   if (http == nullptr || subscriptionId_ == 0) return;
-  ipp_t* request = ippNewRequest(IPP_OP_CANCEL_SUBSCRIPTION);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, kServerUri);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
-               cupsUser());
+  ipp_t* request = userRequest(IPP_OP_CANCEL_SUBSCRIPTION, "printer-uri", kServerUri);
   ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id",
                 subscriptionId_);
   ippDelete(cupsDoRequest(http, request, "/"));
